@@ -1,0 +1,94 @@
+// The one place that touches the host's pixel buffers: image classification, region requests,
+// pixel reads and writes in the host's sample formats, and the host's progress and cancel
+// services. Only the thread that drives the render calls these.
+#pragma once
+
+#include <cstdint>
+
+#include "host/plugin_state.h"
+#include "protocol/filter_protocol.h"
+
+namespace orichalcumite {
+
+enum class ImageClass { eightBit, sixteenBit, highDynamicRange };
+
+// What the renderer needs to know about the host's image, decided once per run.
+struct ImageFormat {
+  ImageClass imageClass = ImageClass::eightBit;
+  int planes = 0;                // samples per pixel in the buffers (colour, then transparency)
+  bool greyscale = false;        // fewer than three planes
+  bool editableTransparency = false;
+  int transparencyPlane = -1;    // inLayerPlanes when the layer has editable transparency
+  float scale = 255.0f;          // 255, 32768 or 1
+};
+
+ImageClass imageClass(const ps::FilterRecord& rec);
+bool isGreyscale(const ps::FilterRecord& rec);
+bool hasEditableTransparency(const ps::FilterRecord& rec);
+ImageFormat classifyImage(const ps::FilterRecord& rec);
+
+// True when the host offers big-document data and the plug-in reads the 32-bit rectangles.
+bool usesBigDocument(const ps::FilterRecord& rec);
+// Tells a host with big-document data that the plug-in reads and writes the 32-bit fields.
+void claimBigDocument(ps::FilterRecord& rec);
+// The area the filter must change.
+Rect32 filterRectangle(const ps::FilterRecord& rec);
+// Sets the in, out and mask rectangles (32-bit fields when the host has big-document data).
+void setRequestRectangles(ps::FilterRecord& rec, const Rect32& in, const Rect32& out,
+                          const Rect32& mask);
+// Asks for source, output and mask of `region` at sampling `factor`. The caller then calls
+// advanceState.
+void requestRegion(ps::FilterRecord& rec, PluginState& state, const Rect32& region, int factor);
+// Calls the host's advanceState; its non-zero result ends the caller's work.
+int16_t advanceHostState(ps::FilterRecord& rec);
+
+// True when the host offers advanceState, displayPixels and sampling: only then may the
+// preview use a factor above 1.
+bool canSample(const ps::FilterRecord& rec);
+// The preview's sampling factor for a region shown in a preview of the given size (≥ 1).
+int samplingFactor(bool canSampleRegion, const Rect32& region, int previewWidth,
+                   int previewHeight);
+
+// True when the user cancelled (the host's abortProc).
+bool testAbort(const ps::FilterRecord& rec);
+// Reports progress to the host (done of total).
+void reportProgress(const ps::FilterRecord& rec, int32_t done, int32_t total);
+
+// Copies the whole filter rectangle, plane by plane, into an 8-bit planar buffer of
+// planes × width × height bytes owned by `state` (freed by releasePreviewPixels). Returns the
+// host's first non-zero advanceState result, or -108 when the buffer cannot be had.
+int16_t readWholeImage8(ps::FilterRecord& rec, PluginState& state);
+void releasePreviewPixels(PluginState& state);
+
+// A view of the buffers the host delivered for the last request, built once after
+// advanceState so that per-pixel access is cheap. `region` is the region that was requested;
+// the host's own rectangles bound every access as well, so a read or write can never leave
+// the buffers the host handed over.
+class HostPixels {
+ public:
+  HostPixels(const ps::FilterRecord& rec, const ImageFormat& format, const Rect32& region);
+
+  // Colour and alpha of (x, y) as floats. An absent input buffer gives transparent black;
+  // a pixel outside the region leaves `rgba` as it was.
+  void readPixel(int32_t x, int32_t y, bool severalRows, float rgba[4]) const;
+  // Selection value of (x, y) in 0..1: 1 without a mask buffer, 0 outside the region.
+  float readMask(int32_t x, int32_t y, bool severalRows) const;
+  // Writes (x, y) when it lies in the region and the host's output rectangle. Values are
+  // multiplied by the class scale and truncated; the caller clamps.
+  void writePixel(int32_t x, int32_t y, const float rgba[4], bool severalRows) const;
+
+ private:
+  const void* sampleAddress(const void* base, int32_t rowBytes, int32_t x, int32_t y,
+                            bool severalRows) const;
+
+  ImageFormat format_;
+  Rect32 region_;
+  Rect32 inRect_, outRect_, maskRect_;
+  const void* inData_;
+  void* outData_;
+  const uint8_t* maskData_;
+  int32_t inRowBytes_, outRowBytes_, maskRowBytes_;
+  int bytesPerSample_;
+};
+
+}  // namespace orichalcumite

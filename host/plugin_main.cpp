@@ -1,0 +1,307 @@
+#include "host/plugin_main.h"
+
+#include <dlfcn.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "host/host_image.h"
+#include "host/host_suites.h"
+#include "host/plugin_state.h"
+#include "host/run_steps.h"
+#include "host/scripting.h"
+#include "settings/effect_settings.h"
+#include "settings/random_generator.h"
+
+namespace orichalcumite {
+namespace {
+
+constexpr int32_t kParametersBlockBytes = static_cast<int32_t>(kParametersBlockSize);
+constexpr int32_t kDataBlockBytes = static_cast<int32_t>(kDataBlockSize);
+
+// The module's own file, found once from the address of the entry point; dialogs, bitmaps and
+// strings are looked up beside it.
+const std::string& modulePath() {
+  static const std::string path = [] {
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&PluginMain), &info) && info.dli_fname)
+      return std::string(info.dli_fname);
+    return std::string();
+  }();
+  return path;
+}
+
+// Releases the suites when the module is unloaded; the host keeps its basic suite alive for
+// as long as the module is loaded.
+struct SuiteReleaser {
+  ~SuiteReleaser() { releaseAllSuites(callState().basicSuite); }
+} gSuiteReleaser;
+
+void debugLine() {
+  if (std::getenv("ORICHALCUMITE_DEBUG")) std::fputs(">>> PluginMain 64bit\n", stderr);
+}
+
+const ps::HandleProcs* handleProcs(const ps::FilterRecord& rec) {
+  const ps::HandleProcs* procs = rec.handleProcs;
+  if (!procs || procs->numHandleProcs < 6 || !procs->newProc || !procs->lockProc ||
+      !procs->unlockProc)
+    return nullptr;
+  return procs;
+}
+
+ps::Handle dataHandle() {
+  const CallState& call = callState();
+  return call.dataSlot ? reinterpret_cast<ps::Handle>(*call.dataSlot) : nullptr;
+}
+
+// Locks both host blocks and points Settings and State at them.
+void lockBlocks() {
+  CallState& call = callState();
+  ps::FilterRecord& rec = *call.filterRecord();
+  call.settings = nullptr;
+  call.state = nullptr;
+  ps::Handle data = dataHandle();
+  if (!rec.parameters || !data) {
+    call.setResult(ps::filterBadParameters);
+    return;
+  }
+  const ps::HandleProcs* procs = handleProcs(rec);
+  ps::Ptr settings = procs ? procs->lockProc(rec.parameters, 1) : nullptr;
+  ps::Ptr state = procs ? procs->lockProc(data, 1) : nullptr;
+  if (!settings || !state) {
+    call.setResult(ps::memFullErr);
+    return;
+  }
+  call.settings = reinterpret_cast<EffectSettings*>(settings);
+  call.state = reinterpret_cast<PluginState*>(state);
+}
+
+// A parameters block fresh from the host holds undefined bytes: make it a valid record before
+// anything reads a pointer or a name from it.
+void initialiseFreshSettings(EffectSettings& s) {
+  std::memset(&s, 0, sizeof s);
+  resetRunTimeFields(s);
+  loadFactoryDefaults(s);
+  s.environmentSpin = 0;
+}
+
+void allocateAndLock() {
+  CallState& call = callState();
+  ps::FilterRecord& rec = *call.filterRecord();
+  const ps::HandleProcs* procs = handleProcs(rec);
+  bool madeParameters = false;
+  bool madeData = false;
+  if (!rec.parameters) {
+    rec.parameters = procs ? procs->newProc(kParametersBlockBytes) : nullptr;
+    if (!rec.parameters) {
+      call.setResult(ps::memFullErr);
+      return;
+    }
+    madeParameters = true;
+  }
+  if (!dataHandle()) {
+    ps::Handle data = procs ? procs->newProc(kDataBlockBytes) : nullptr;
+    if (!data || !call.dataSlot) {
+      call.setResult(ps::memFullErr);
+      return;
+    }
+    *call.dataSlot = reinterpret_cast<intptr_t>(data);
+    madeData = true;
+  }
+  lockBlocks();
+  if (call.result() != 0 || !call.settings || !call.state) return;
+  if (madeParameters) initialiseFreshSettings(*call.settings);
+  if (madeParameters || madeData) resetPluginState(*call.state);
+}
+
+void unlockBlocks() {
+  CallState& call = callState();
+  ps::FilterRecord* rec = call.filterRecord();
+  if (!rec) return;
+  const ps::HandleProcs* procs = handleProcs(*rec);
+  if (procs) {
+    if (ps::Handle data = dataHandle()) procs->unlockProc(data);
+    if (rec->parameters) procs->unlockProc(rec->parameters);
+  }
+  call.settings = nullptr;
+  call.state = nullptr;
+}
+
+// Tells the host that no more image data is wanted. The 16-bit rectangles are cleared too,
+// so a host that reads either set sees the request ended.
+void clearRequests(ps::FilterRecord& rec) {
+  if (rec.bigDocumentData) {
+    rec.bigDocumentData->inRect32 = {0, 0, 0, 0};
+    rec.bigDocumentData->outRect32 = {0, 0, 0, 0};
+    rec.bigDocumentData->maskRect32 = {0, 0, 0, 0};
+  }
+  rec.inRect = rec.outRect = rec.maskRect = {0, 0, 0, 0};
+}
+
+void doAbout() {
+  tellUser("About",
+           "Orichalcumite turns a selection, or the edge of a layer's transparency, into a "
+           "bevelled 3-D material surface.");
+  callState().setResult(ps::noErr);
+}
+
+void doParameters() {
+  allocateAndLock();
+  CallState& call = callState();
+  if (call.result() != 0 || !call.state) return;
+  call.state->showDialogOnStart = 1;
+  call.state->parametersJustRun = 1;
+}
+
+void doPrepare() {
+  allocateAndLock();
+  CallState& call = callState();
+  if (call.result() != 0 || !call.settings || !call.state) return;
+  ps::FilterRecord& rec = *call.filterRecord();
+  claimBigDocument(rec);
+
+  rec.bufferSpace = 0;
+  // Ask for no more memory than a 256 × 256 working window of every plane needs, twice over:
+  // the rest stays with the host.
+  const Rect32 area = filterRectangle(rec);
+  const int64_t width = std::clamp(area.width(), 0, 256);
+  const int64_t height = std::clamp(area.height(), 0, 256);
+  const int64_t planes = rec.planes + (rec.maskData ? 1 : 0);
+  const int64_t need = 2 * width * height * planes;
+  if (rec.maxSpace > need) rec.maxSpace = static_cast<int32_t>(need);
+
+  EffectSettings& s = *call.settings;
+  resetRunTimeFields(s);
+  setText(s.settingsName, "Orichalcumite settings");
+  loadFactoryDefaults(s);
+
+  PluginState& state = *call.state;
+  state.filterRect = area;
+  state.imageWidth = area.width();
+  state.imageHeight = area.height();
+  runRandom().seedForRun();
+}
+
+void doStart() {
+  CallState& call = callState();
+  lockBlocks();
+  if (!call.settings || !call.state) return;
+  ps::FilterRecord& rec = *call.filterRecord();
+  EffectSettings& s = *call.settings;
+  PluginState& state = *call.state;
+  claimBigDocument(rec);
+
+  s.hostCanDisplay = rec.advanceState && rec.displayPixels ? 1 : 0;
+
+  initialiseRun(s, state, descriptorPresent(rec));
+  if (!loadRunPictures(s)) {
+    tellUser("Not Enough Memory",
+             "The filter cannot run because it can't get enough RAM (memory). Try re-selecting "
+             "the image.");
+    call.setResult(1);
+  }
+  if (!rec.advanceState) {
+    tellUser("Cannot run", "This host cannot hand image data to filters row by row.");
+    call.setResult(1);
+  } else if (rec.imageMode == ps::modeMultichannel) {
+    tellUser("Cannot run", "Multichannel images are not supported: convert to RGB or greyscale.");
+    call.setResult(1);
+  }
+  if (call.result() != 0) {
+    releaseRun(s, state);
+    clearRequests(rec);
+    return;
+  }
+
+  bool showDialog = state.showDialogOnStart != 0;
+  readDescriptor(rec, s, showDialog);
+  if (scriptingUsable(rec)) loadDescriptorPictures(s);
+  state.showDialogOnStart = showDialog ? 1 : 0;
+
+  bool accepted = true;
+  if (state.showDialogOnStart) {
+    takeDialogUndoStep(s, state);
+    accepted = runMainDialog(rec, s, state);
+  }
+  state.showDialogOnStart = 0;
+  state.parametersJustRun = 0;
+  storePicturePaths(s);
+
+  if (call.result() != 0 || !accepted) {
+    call.setResult(ps::userCanceledErr);
+    releaseRun(s, state);
+    clearRequests(rec);
+    return;
+  }
+
+  const int16_t result = renderToHost(rec, s, state);
+  clearRequests(rec);
+  if (result != 0) {
+    // The host calls Finish only after a successful Start, so the run ends here.
+    call.setResult(result);
+    releaseRun(s, state);
+    return;
+  }
+  saveCachedSettings(s);
+  storePicturePaths(s);
+}
+
+void doContinue() {
+  CallState& call = callState();
+  clearRequests(*call.filterRecord());
+}
+
+void doFinish() {
+  CallState& call = callState();
+  ps::FilterRecord& rec = *call.filterRecord();
+  lockBlocks();
+  if (!call.settings || !call.state) return;
+  writeDescriptor(rec, *call.settings);
+  releaseRun(*call.settings, *call.state);
+}
+
+}  // namespace
+}  // namespace orichalcumite
+
+extern "C" void PluginMain(int16_t selector, void* record, intptr_t* data,
+                           int16_t* result) noexcept {
+  using namespace orichalcumite;
+  debugLine();
+  CallState& call = callState();
+  call.hostRecord = record;
+  call.dataSlot = data;
+  call.resultSlot = result;
+  call.settings = nullptr;
+  call.state = nullptr;
+  (void)modulePath();
+
+  if (selector == ps::selectorAbout) {
+    const auto* about = static_cast<const ps::AboutRecord*>(record);
+    call.basicSuite = about ? about->sSPBasic : nullptr;
+    doAbout();
+    return;
+  }
+  if (!record) {
+    call.setResult(ps::filterBadParameters);
+    return;
+  }
+  call.basicSuite = call.filterRecord()->sSPBasic;
+  try {
+    switch (selector) {
+      case ps::selectorParameters: doParameters(); break;
+      case ps::selectorPrepare: doPrepare(); break;
+      case ps::selectorStart: doStart(); break;
+      case ps::selectorContinue: doContinue(); break;
+      case ps::selectorFinish: doFinish(); break;
+      default: break;
+    }
+  } catch (const std::bad_alloc&) {
+    call.setResult(ps::memFullErr);
+  } catch (...) {
+    call.setResult(ps::filterBadParameters);
+  }
+  unlockBlocks();
+}
