@@ -1,0 +1,184 @@
+#include <algorithm>
+
+#include "pictures/detail/picture_access.h"
+#include "pictures/detail/picture_sampler.h"
+#include "pictures/detail/texel_formats.h"
+#include "pictures/picture.h"
+#include "pictures/sampler_weights.h"
+
+namespace orichalcumite {
+namespace {
+
+using detail::LevelView;
+using detail::PictureAccess;
+
+// Beyond 2^24 a float no longer resolves sub-positions; holding coordinates there keeps the
+// integer conversions defined for any input, NaN included.
+constexpr float kCoordinateLimit = 16777216.0f;
+
+float limitedCoordinate(float v)
+{
+  if (v >= -kCoordinateLimit && v <= kCoordinateLimit) return v;
+  return v > 0.0f ? kCoordinateLimit : -kCoordinateLimit;
+}
+
+// floor() for values well inside the int range, without a library call.
+int floorToInt(float v)
+{
+  const int i = static_cast<int>(v);
+  return v < static_cast<float>(i) ? i - 1 : i;
+}
+
+// The nearest pixel to a coordinate and the sub-position (0..511) of the coordinate within
+// the pixel-wide span that starts half a pixel before that pixel's centre.
+struct TapOrigin {
+  int pixel;
+  int subPosition;
+};
+
+TapOrigin tapOrigin(float p)
+{
+  const float shifted = limitedCoordinate(p) + 0.5f;
+  const int pixel = floorToInt(shifted);
+  // The difference is below 1 in exact arithmetic but can round up to 1 for tiny negative
+  // coordinates, hence the upper clamp.
+  const int sub = static_cast<int>((shifted - static_cast<float>(pixel)) * kSamplerSubPositions);
+  return {pixel, std::min(sub, kSamplerSubPositions - 1)};
+}
+
+template <class Format>
+const auto& weightRow(const SamplerWeights& w, int subPosition)
+{
+  if constexpr (Format::kWeightBits == 8) {
+    return w.fixed8[static_cast<std::size_t>(subPosition)];
+  } else if constexpr (Format::kWeightBits == 16) {
+    return w.fixed16[static_cast<std::size_t>(subPosition)];
+  } else {
+    return w.real[static_cast<std::size_t>(subPosition)];
+  }
+}
+
+// Weighted sum of a 5 x 5 block whose rows lie kStride texels apart: each row is summed
+// with the column weights, then the row sums with the row weights.
+template <class Format, int kStride, class Weight>
+Rgba weightedSum(const typename Format::Texel* block, const Weight* wx, const Weight* wy)
+{
+  using RowSum = typename Format::RowSum;
+  using TotalSum = typename Format::TotalSum;
+  constexpr int kChannels = Format::kChannels;
+  TotalSum total[kChannels] = {};
+  for (int r = 0; r < kSamplerTaps; ++r) {
+    const typename Format::Texel* line = block + r * kStride;
+    RowSum row[kChannels] = {};
+    for (int c = 0; c < kSamplerTaps; ++c) {
+      typename Format::Value v[kChannels];
+      Format::unpack(line[c], v);
+      for (int k = 0; k < kChannels; ++k) row[k] += static_cast<RowSum>(wx[c]) * v[k];
+    }
+    for (int k = 0; k < kChannels; ++k) total[k] += static_cast<TotalSum>(wy[r]) * row[k];
+  }
+  float out[kChannels];
+  for (int k = 0; k < kChannels; ++k) out[k] = static_cast<float>(total[k]) * Format::kSampleScale;
+  return detail::channelsToRgba<Format>(out);
+}
+
+int positiveModulo(int value, int size)
+{
+  const int m = value % size;
+  return m < 0 ? m + size : m;
+}
+
+template <class Format>
+Rgba sampleGeneral(const Picture& picture, int level, TapOrigin ox, TapOrigin oy)
+{
+  using Texel = typename Format::Texel;
+  const LevelView<const Texel> view = PictureAccess::read<Texel>(picture, level);
+  const bool wrapX = detail::wrapsColumns(picture.wrapMode());
+  const bool wrapY = detail::wrapsRows(picture.wrapMode());
+  int columns[kSamplerTaps];
+  int rows[kSamplerTaps];
+  for (int t = 0; t < kSamplerTaps; ++t) {
+    const int x = ox.pixel - 2 + t;
+    const int y = oy.pixel - 2 + t;
+    columns[t] = wrapX ? positiveModulo(x, view.width) : detail::clampedCoordinate(x, view.width);
+    rows[t] = wrapY ? positiveModulo(y, view.height) : detail::clampedCoordinate(y, view.height);
+  }
+  Texel block[kSamplerTaps * kSamplerTaps];
+  for (int r = 0; r < kSamplerTaps; ++r) {
+    for (int c = 0; c < kSamplerTaps; ++c) block[r * kSamplerTaps + c] = view.at(columns[c], rows[r]);
+  }
+  const SamplerWeights& w = samplerWeights();
+  return weightedSum<Format, kSamplerTaps>(block, weightRow<Format>(w, ox.subPosition).data(),
+                                           weightRow<Format>(w, oy.subPosition).data());
+}
+
+template <class Format>
+Rgba samplePointAs(const Picture& picture, int level, float px, float py)
+{
+  using Texel = typename Format::Texel;
+  const TapOrigin ox = tapOrigin(px);
+  const TapOrigin oy = tapOrigin(py);
+  const LevelView<const Texel> view = PictureAccess::read<Texel>(picture, level);
+  const int left = ox.pixel - 2;
+  const int top = oy.pixel - 2;
+  // Fast path: the whole footprint inside the level and inside one tile, read straight from
+  // the tile with its fixed row stride.
+  constexpr int kLastStart = kPictureTileSide - kSamplerTaps;  // 507
+  if (left >= 0 && top >= 0 && left + kSamplerTaps <= view.width &&
+      top + kSamplerTaps <= view.height && (left & detail::kTileMask) <= kLastStart &&
+      (top & detail::kTileMask) <= kLastStart) {
+    const SamplerWeights& w = samplerWeights();
+    return weightedSum<Format, kPictureTileSide>(view.tileRow(left, top),
+                                                 weightRow<Format>(w, ox.subPosition).data(),
+                                                 weightRow<Format>(w, oy.subPosition).data());
+  }
+  return sampleGeneral<Format>(picture, level, ox, oy);
+}
+
+}  // namespace
+
+Rgba Picture::samplePoint(int level, float px, float py) const
+{
+  level = std::clamp(level, 0, levelCount_ - 1);
+  return detail::withTexelFormat(kind_, [&](auto format) {
+    return samplePointAs<decltype(format)>(*this, level, px, py);
+  });
+}
+
+Rgba Picture::sample(int level, float levelFraction, float u, float v) const
+{
+  const int topLevel = pyramidState_ == PyramidState::built ? levelCount_ - 1 : 0;
+  level = std::clamp(level, 0, topLevel);
+  const PictureLevel& l = levels_[level];
+  Rgba result = samplePoint(level, u * l.widthF - 0.5f, v * l.heightF - 0.5f);
+
+  // A NaN fraction counts as 0; the blend never extrapolates past the next level.
+  const float fraction = levelFraction > 0.0f ? std::min(levelFraction, 1.0f) : 0.0f;
+  if (fraction > 0.0f) {
+    const int next = std::min(level + 1, topLevel);
+    const PictureLevel& n = levels_[next];
+    const Rgba b = samplePoint(next, u * n.widthF - 0.5f, v * n.heightF - 0.5f);
+    result.red += (b.red - result.red) * fraction;
+    result.green += (b.green - result.green) * fraction;
+    result.blue += (b.blue - result.blue) * fraction;
+    result.alpha += (b.alpha - result.alpha) * fraction;
+  }
+  result.red *= valueScale_;
+  result.green *= valueScale_;
+  result.blue *= valueScale_;
+  result.alpha *= valueScale_;
+  return result;
+}
+
+namespace detail {
+
+Rgba samplePointGeneral(const Picture& picture, int level, float px, float py)
+{
+  level = std::clamp(level, 0, picture.levelCount() - 1);
+  return withTexelFormat(picture.kind(), [&](auto format) {
+    return sampleGeneral<decltype(format)>(picture, level, tapOrigin(px), tapOrigin(py));
+  });
+}
+
+}  // namespace detail
+}  // namespace orichalcumite
