@@ -274,11 +274,15 @@ void HostPixels::readPixel(int32_t x, int32_t y, bool severalRows, float rgba[4]
 }
 
 float HostPixels::readMask(int32_t x, int32_t y, bool severalRows) const {
-  if (!maskData_) return 1.0f;
-  if (!region_.contains(x, y) || !maskRect_.contains(x, y)) return 0.0f;
+  return readMaskByte(x, y, severalRows) / 255.0f;
+}
+
+uint8_t HostPixels::readMaskByte(int32_t x, int32_t y, bool severalRows) const {
+  if (!maskData_) return 255;
+  if (!region_.contains(x, y) || !maskRect_.contains(x, y)) return 0;
   const uint8_t* p = maskData_ + (x - maskRect_.left);
   if (severalRows) p += static_cast<ptrdiff_t>(y - maskRect_.top) * maskRowBytes_;
-  return *p / 255.0f;
+  return *p;
 }
 
 void HostPixels::writePixel(int32_t x, int32_t y, const float rgba[4], bool severalRows) const {

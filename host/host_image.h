@@ -73,6 +73,8 @@ class HostPixels {
   void readPixel(int32_t x, int32_t y, bool severalRows, float rgba[4]) const;
   // Selection value of (x, y) in 0..1: 1 without a mask buffer, 0 outside the region.
   float readMask(int32_t x, int32_t y, bool severalRows) const;
+  // The same as the mask byte: 255 without a mask buffer, 0 outside the region.
+  uint8_t readMaskByte(int32_t x, int32_t y, bool severalRows) const;
   // Writes (x, y) when it lies in the region and the host's output rectangle. Values are
   // multiplied by the class scale and truncated; the caller clamps.
   void writePixel(int32_t x, int32_t y, const float rgba[4], bool severalRows) const;

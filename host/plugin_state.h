@@ -6,25 +6,13 @@
 #include <cstdint>
 
 #include "protocol/filter_protocol.h"
+#include "render/geometry.h"
 
 namespace orichalcumite {
 
 struct EffectSettings;
 
 constexpr size_t kDataBlockSize = 91712;
-
-// A rectangle of 32-bit coordinates; bottom and right are exclusive.
-struct Rect32 {
-  int32_t top = 0, left = 0, bottom = 0, right = 0;
-
-  int32_t width() const { return right - left; }
-  int32_t height() const { return bottom - top; }
-  bool isEmpty() const { return right <= left || bottom <= top; }
-  bool contains(int32_t x, int32_t y) const {
-    return x >= left && x < right && y >= top && y < bottom;
-  }
-  friend bool operator==(const Rect32&, const Rect32&) = default;
-};
 
 // The record in the data block. Its layout is ours; only its size is fixed by the host's
 // allocation. Pointers here are run-time values that never outlive one run.

@@ -1,0 +1,39 @@
+// The host's image as a render source and target: the bridge between the render driver and
+// the host image access.
+#pragma once
+
+#include <optional>
+
+#include "host/host_image.h"
+#include "host/plugin_state.h"
+#include "render/render_host.h"
+
+namespace orichalcumite {
+
+class HostRenderSource final : public RenderSource {
+ public:
+  HostRenderSource(ps::FilterRecord& rec, PluginState& state, int glue);
+
+  Rect32 region() const override { return region_; }
+  int16_t fetch(const Rect32& rect) override;
+  void readSource(const Rect32& rect, float* rgba, int32_t stride) const override;
+  void readMask(const Rect32& rect, uint8_t* mask, int32_t stride) const override;
+  void write(const Rect32& rect, const float* rgba, int32_t stride) override;
+  bool cancelled() override;
+  void progress(int32_t done, int32_t total) override;
+  FinishContext finishContext() const override { return context_; }
+
+  // The host result that ended the render (0 while it runs).
+  int16_t hostResult() const { return hostResult_; }
+
+ private:
+  ps::FilterRecord& rec_;
+  PluginState& state_;
+  ImageFormat format_;
+  Rect32 region_;
+  FinishContext context_;
+  std::optional<HostPixels> pixels_;
+  int16_t hostResult_ = 0;
+};
+
+}  // namespace orichalcumite
