@@ -144,7 +144,7 @@ constexpr char hostDoesNotSupportSampling = 0;
 constexpr char hostSupportsIntegralSampling = 1;
 constexpr char hostSupportsFractionalSampling = 2;
 
-constexpr OSType kPhotoshopSignature = fourCC("8BIM");
+constexpr OSType kClassicHostSignature = fourCC("8BIM");
 constexpr OSType kFilterKind = fourCC("8BFM");
 
 // ---- Callbacks ---------------------------------------------------------------------------------

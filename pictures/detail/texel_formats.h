@@ -20,13 +20,14 @@ struct RgbaFloatTexel {
   float red, green, blue, alpha;
 };
 
-// Integer layouts sum 8-bit channels with the 2048 weights (a 5-tap row stays far below
-// 2^31) and 16-bit channels with the 32768 weights, which needs 64 bits.
+// Integer layouts sum 8-bit channels with the 2048 weights in 32 bits: the largest sum of
+// absolute weights in a row is 2428, and 2428^2 x 255 < 2^31 (a test keeps that true).
+// 16-bit channels with the 32768 weights need 64 bits.
 struct Grey8Format {
   using Texel = std::uint8_t;
   using Value = std::int32_t;
   using RowSum = std::int32_t;
-  using TotalSum = std::int64_t;
+  using TotalSum = std::int32_t;
   static constexpr int kChannels = 1;
   static constexpr bool kIsFloat = false;
   static constexpr int kWeightBits = 8;
@@ -56,7 +57,7 @@ struct Rgba8Format {
   using Texel = std::uint32_t;  // red in the top byte, alpha in the bottom one
   using Value = std::int32_t;
   using RowSum = std::int32_t;
-  using TotalSum = std::int64_t;
+  using TotalSum = std::int32_t;
   static constexpr int kChannels = 4;
   static constexpr bool kIsFloat = false;
   static constexpr int kWeightBits = 8;
