@@ -91,7 +91,7 @@ int nextEnvironmentSpin(int spin) { return normalizedEnvironmentSpin(normalizedE
 
 EnvironmentRotation environmentRotation(int spin)
 {
-  constexpr double kQuarterTurn = -1.5707963267948966;  // clockwise on screen
+  constexpr double kQuarterTurn = -1.5707963267948966;
   const double theta = normalizedEnvironmentSpin(spin) * kQuarterTurn;
   return {std::cos(theta), std::sin(theta)};
 }
