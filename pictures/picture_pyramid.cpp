@@ -31,15 +31,9 @@ constexpr float kGridNormal = 0.0006097561f;  // 1 / 1640
 int nextLevelSide(int side)
 {
   int half = (side + 1) / 2;
-  // An odd side above 2 would leave the next reduction off-centre; make it even.
+  // An odd side above 2 is made even so that the level after it halves exactly.
   if (half > 2 && (half & 1) != 0) ++half;
   return half;
-}
-
-int floorToInt(float v)
-{
-  const int i = static_cast<int>(v);
-  return v < static_cast<float>(i) ? i - 1 : i;
 }
 
 // Where one grid offset of one destination column (or row) reads the source: two
@@ -56,7 +50,7 @@ AxisTap axisTap(int destination, float offset, float inverseDestinationSize, flo
   const float u = std::clamp((static_cast<float>(destination) + offset) * inverseDestinationSize,
                              0.0f, 1.0f);
   const float p = u * sourceSize - 0.5f;
-  const int low = floorToInt(p);
+  const int low = detail::floorToInt(p);
   return {std::clamp(low, 0, sourceMax), std::clamp(low + 1, 0, sourceMax),
           p - static_cast<float>(low)};
 }

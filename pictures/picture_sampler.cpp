@@ -28,13 +28,6 @@ float limitedCoordinate(float v)
   return v > 0.0f ? kCoordinateLimit : -kCoordinateLimit;
 }
 
-// floor() for values well inside the int range, without a library call.
-int floorToInt(float v)
-{
-  const int i = static_cast<int>(v);
-  return v < static_cast<float>(i) ? i - 1 : i;
-}
-
 // The nearest pixel to a coordinate and the sub-position (0..511) of the coordinate within
 // the pixel-wide span that starts half a pixel before that pixel's centre.
 struct TapOrigin {
@@ -45,7 +38,7 @@ struct TapOrigin {
 TapOrigin tapOrigin(float p)
 {
   const float shifted = limitedCoordinate(p) + 0.5f;
-  const int pixel = floorToInt(shifted);
+  const int pixel = detail::floorToInt(shifted);
   // The difference is below 1 in exact arithmetic but can round up to 1 for tiny negative
   // coordinates, hence the upper clamp.
   const int sub = static_cast<int>((shifted - static_cast<float>(pixel)) * kSamplerSubPositions);

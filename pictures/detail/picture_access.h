@@ -60,6 +60,13 @@ inline int wrappedCoordinate(int c, int size)
   return c;
 }
 
+// floor() for values well inside the int range, without a library call.
+inline int floorToInt(float v)
+{
+  const int i = static_cast<int>(v);
+  return v < static_cast<float>(i) ? i - 1 : i;
+}
+
 inline bool wrapsColumns(WrapMode mode)
 {
   return mode == WrapMode::wrapBoth || mode == WrapMode::wrapHorizontal;
