@@ -5,11 +5,11 @@
 namespace orichalcumite {
 
 void spreadOverflow(Rgba& c) {
-  const bool overR = c.r > 1.0f, overG = c.g > 1.0f, overB = c.b > 1.0f;
+  const bool overR = c.red > 1.0f, overG = c.green > 1.0f, overB = c.blue > 1.0f;
   const int over = int(overR) + int(overG) + int(overB);
   if (over == 0 || over == 3) return;
-  const float excess = (overR ? c.r - 1.0f : 0.0f) + (overG ? c.g - 1.0f : 0.0f) +
-                       (overB ? c.b - 1.0f : 0.0f);
+  const float excess = (overR ? c.red - 1.0f : 0.0f) + (overG ? c.green - 1.0f : 0.0f) +
+                       (overB ? c.blue - 1.0f : 0.0f);
   const float e = excess * 60.0f / 256.0f;
   // With one channel over, the other two share the excess; whatever then overflows one of
   // them passes on to the last.
@@ -20,56 +20,56 @@ void spreadOverflow(Rgba& c) {
     if (second > 1.0f) first += second - 1.0f;
   };
   if (over == 1) {
-    if (overR) spreadFromOne(c.g, c.b);
-    else if (overG) spreadFromOne(c.r, c.b);
-    else spreadFromOne(c.r, c.g);
+    if (overR) spreadFromOne(c.green, c.blue);
+    else if (overG) spreadFromOne(c.red, c.blue);
+    else spreadFromOne(c.red, c.green);
     return;
   }
-  if (!overB) c.b += e;
-  else if (!overG) c.g += e;
-  else c.r += e;
+  if (!overB) c.blue += e;
+  else if (!overG) c.green += e;
+  else c.red += e;
 }
 
 void compositeOver(const Rgba& src, Rgba& dst) {
-  if (src.a <= 0.0f) return;
-  const float k = src.a / (dst.a + src.a - dst.a * src.a);
-  dst.r += (src.r - dst.r) * k;
-  dst.g += (src.g - dst.g) * k;
-  dst.b += (src.b - dst.b) * k;
-  dst.a = dst.a + src.a * (1.0f - dst.a);
+  if (src.alpha <= 0.0f) return;
+  const float k = src.alpha / (dst.alpha + src.alpha - dst.alpha * src.alpha);
+  dst.red += (src.red - dst.red) * k;
+  dst.green += (src.green - dst.green) * k;
+  dst.blue += (src.blue - dst.blue) * k;
+  dst.alpha = dst.alpha + src.alpha * (1.0f - dst.alpha);
 }
 
 Rgba glue(const Rgba& material, const Rgba& /*source*/, int /*mode*/) { return material; }
 
 Rgba finishPixel(Rgba m, const Rgba& source, float mask, int32_t x, int32_t y,
                  const FinishContext& ctx) {
-  if (!ctx.hdr) m.a *= 1.007f;
-  m.a = std::clamp(m.a, 0.0f, 1.0f);
-  m.r = std::max(m.r, 0.0f);
-  m.g = std::max(m.g, 0.0f);
-  m.b = std::max(m.b, 0.0f);
+  if (!ctx.hdr) m.alpha *= 1.007f;
+  m.alpha = std::clamp(m.alpha, 0.0f, 1.0f);
+  m.red = std::max(m.red, 0.0f);
+  m.green = std::max(m.green, 0.0f);
+  m.blue = std::max(m.blue, 0.0f);
   if (!ctx.hdr) spreadOverflow(m);
   if (ctx.greyscale) {
-    const float grey = 0.3f * m.r + 0.59f * m.g + 0.11f * m.b;
-    m.r = m.g = m.b = grey;
+    const float grey = 0.3f * m.red + 0.59f * m.green + 0.11f * m.blue;
+    m.red = m.green = m.blue = grey;
   }
 
   Rgba result;
   if (ctx.hdr) {
     result = m;
-    result.r = std::min(result.r, 65535.0f);
-    result.g = std::min(result.g, 65535.0f);
-    result.b = std::min(result.b, 65535.0f);
+    result.red = std::min(result.red, 65535.0f);
+    result.green = std::min(result.green, 65535.0f);
+    result.blue = std::min(result.blue, 65535.0f);
   } else {
     result = glue(m, source, ctx.glue);
-    if (result.a < 1.0f && ctx.target == RenderTarget::hostImage && !ctx.editableTransparency) {
+    if (result.alpha < 1.0f && ctx.target == RenderTarget::hostImage && !ctx.editableTransparency) {
       Rgba under = source;
       compositeOver(result, under);
       result = under;
     }
-    result.r = std::min(result.r, 1.0f);
-    result.g = std::min(result.g, 1.0f);
-    result.b = std::min(result.b, 1.0f);
+    result.red = std::min(result.red, 1.0f);
+    result.green = std::min(result.green, 1.0f);
+    result.blue = std::min(result.blue, 1.0f);
   }
 
   Rgba background = source;
@@ -81,10 +81,10 @@ Rgba finishPixel(Rgba m, const Rgba& source, float mask, int32_t x, int32_t y,
     result = over;
   }
   if (mask < 1.0f) {
-    result.r = background.r + (result.r - background.r) * mask;
-    result.g = background.g + (result.g - background.g) * mask;
-    result.b = background.b + (result.b - background.b) * mask;
-    result.a = background.a + (result.a - background.a) * mask;
+    result.red = background.red + (result.red - background.red) * mask;
+    result.green = background.green + (result.green - background.green) * mask;
+    result.blue = background.blue + (result.blue - background.blue) * mask;
+    result.alpha = background.alpha + (result.alpha - background.alpha) * mask;
   }
   return result;
 }

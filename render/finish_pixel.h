@@ -5,11 +5,9 @@
 
 #include <cstdint>
 
-namespace orichalcumite {
+#include "pictures/rgba.h"
 
-struct Rgba {
-  float r = 0, g = 0, b = 0, a = 0;
-};
+namespace orichalcumite {
 
 enum class RenderTarget : int { hostImage = 0, dialogPreview = 1, internalPicture = 2 };
 

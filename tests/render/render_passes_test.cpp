@@ -102,10 +102,10 @@ TEST(RunPass, AnEmptyPassStartsNothing) {
 }
 
 void expectColour(const Rgba& c, float r, float g, float b, float a) {
-  EXPECT_NEAR(c.r, r, 1e-6f);
-  EXPECT_NEAR(c.g, g, 1e-6f);
-  EXPECT_NEAR(c.b, b, 1e-6f);
-  EXPECT_NEAR(c.a, a, 1e-6f);
+  EXPECT_NEAR(c.red, r, 1e-6f);
+  EXPECT_NEAR(c.green, g, 1e-6f);
+  EXPECT_NEAR(c.blue, b, 1e-6f);
+  EXPECT_NEAR(c.alpha, a, 1e-6f);
 }
 
 TEST(OverflowSpreading, SharesTheExcessOfOneChannel) {
@@ -115,8 +115,8 @@ TEST(OverflowSpreading, SharesTheExcessOfOneChannel) {
   // Blue over 1 pushes the other two; a green pushed over 1 passes its excess to red.
   Rgba d{0.5f, 0.99f, 3.0f, 1.0f};
   spreadOverflow(d);  // e = 2 × 60/256 = 0.46875, half each
-  EXPECT_NEAR(d.g, 0.99f + 0.234375f, 1e-6f);
-  EXPECT_NEAR(d.r, 0.5f + 0.234375f + (d.g - 1.0f), 1e-6f);
+  EXPECT_NEAR(d.green, 0.99f + 0.234375f, 1e-6f);
+  EXPECT_NEAR(d.red, 0.5f + 0.234375f + (d.green - 1.0f), 1e-6f);
 }
 
 TEST(OverflowSpreading, TwoChannelsOverFeedTheThirdAndThreeLeaveItAlone) {

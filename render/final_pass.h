@@ -1,0 +1,60 @@
+// The final pass of a render: every 64-row band of the region is shaded on a worker thread
+// into its BandBuffer, then finished and written on the dispatcher.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "render/finish_pixel.h"
+#include "render/geometry.h"
+#include "render/worker_pool.h"
+
+namespace orichalcumite {
+
+class RenderSource;
+
+// The finished height field as the shader reads it: depth of region pixel (x, y) at
+// origin[y * stride + x]; the 150-pixel margin around the region is readable at negative and
+// overflowing offsets.
+struct HeightView {
+  const float* origin = nullptr;
+  std::ptrdiff_t stride = 0;
+  float minimum = 0.0f;  // extremes over the region, as recorded for the "height" material
+  float maximum = 0.0f;
+
+  float at(int32_t x, int32_t y) const { return origin[y * stride + x]; }
+};
+
+// (unit width + 2) × (unit height + 2) colours: pixel (x, y) of the image is at column
+// x − left + 1, row y − top + 1. It first holds the source colours of the band, then the
+// material the shader computes.
+class BandBuffer {
+ public:
+  bool allocate(const Rect32& unit);
+  const Rect32& unit() const { return unit_; }
+  int32_t stride() const { return unit_.width() + 2; }  // in pixels
+  Rgba* pixel(int32_t x, int32_t y) {
+    return &pixels_[static_cast<size_t>((y - unit_.top + 1) * stride() + (x - unit_.left + 1))];
+  }
+  // The first pixel of the unit (its top-left inside the margin), rows stride() pixels apart.
+  Rgba* interior() { return pixel(unit_.left, unit_.top); }
+
+ private:
+  Rect32 unit_;
+  std::vector<Rgba> pixels_;
+};
+
+// Shades one band: reads the source colours of the band buffer and writes material colours
+// back. `region` is the render region, whose top-left is height-field pixel (0, 0).
+using ShadeBand = void (*)(const void* context, BandBuffer& band, const Rect32& region);
+
+// The grey height picture of the "height" material: the deepest point of the region is black,
+// the top plateau white. Used for every glue mode until the surface shader lands.
+void shadeHeightGrey(const HeightView& heights, BandBuffer& band, const Rect32& region);
+
+// Runs the final pass over the render region of `target`. Returns 0, or the host result that
+// ended it (-128 when the user cancelled).
+int16_t runFinalPass(RenderSource& target, ShadeBand shade, const void* shadeContext,
+                     int processors);
+
+}  // namespace orichalcumite
