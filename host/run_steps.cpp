@@ -4,6 +4,8 @@
 #include <cstdio>
 
 #include "host/host_image.h"
+#include "host/host_render_source.h"
+#include "render/render_driver.h"
 #include "settings/effect_settings.h"
 
 namespace orichalcumite {
@@ -32,30 +34,10 @@ bool runMainDialog(ps::FilterRecord& /*rec*/, EffectSettings& /*s*/, PluginState
   return true;
 }
 
-// Stand-in until the render driver lands: each source pixel is copied to the output through
-// the host image access, band by band, with the host's cancel test and progress between bands.
-int16_t renderToHost(ps::FilterRecord& rec, const EffectSettings& /*s*/, PluginState& state) {
-  constexpr int32_t kBandRows = 64;
-  const Rect32 area = filterRectangle(rec);
-  const ImageFormat format = classifyImage(rec);
-  state.maskNotNeeded = 1;
-  for (int32_t top = area.top; top < area.bottom; top += kBandRows) {
-    if (testAbort(rec)) return ps::userCanceledErr;
-    const Rect32 band{top, area.left, std::min(top + kBandRows, area.bottom), area.right};
-    requestRegion(rec, state, band, 1);
-    if (const int16_t result = advanceHostState(rec); result != 0) return result;
-    const HostPixels pixels(rec, format, band);
-    for (int32_t y = band.top; y < band.bottom; ++y) {
-      for (int32_t x = band.left; x < band.right; ++x) {
-        float rgba[4] = {0, 0, 0, 0};
-        pixels.readPixel(x, y, true, rgba);
-        pixels.writePixel(x, y, rgba, true);
-      }
-    }
-    reportProgress(rec, band.bottom - area.top, area.height());
-  }
+int16_t renderToHost(ps::FilterRecord& rec, const EffectSettings& s, PluginState& state) {
   state.maskNotNeeded = 0;
-  return 0;
+  HostRenderSource source(rec, state, s.glue);
+  return renderEffect(s, source);
 }
 
 // Stand-ins until persistent user state lands.

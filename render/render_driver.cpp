@@ -1,0 +1,141 @@
+#include "render/render_driver.h"
+
+#include <memory>
+#include <vector>
+
+#include "render/box_blur.h"
+#include "render/final_pass.h"
+#include "render/height_field.h"
+#include "render/worker_pool.h"
+#include "settings/effect_settings.h"
+
+namespace orichalcumite {
+namespace {
+
+// Runs each blur pass on the worker pool: horizontal passes in 64-row bands, vertical passes
+// in 64-column bands, every slot with scratch of its own.
+class PoolBlurRunner final : public BlurRunner {
+ public:
+  explicit PoolBlurRunner(int processors) : processors_(processors) {}
+
+  void runPass(FloatImage& image, const Rect32& area, const BlurPass& pass) override {
+    const bool rows = pass.axis == BlurAxis::horizontal;
+    const Tiling tiling = makeTiling(area, rows ? TilingMode::rowBands : TilingMode::columnBands);
+    const int slots = slotCount(processors_, tiling.totalUnits, tiling.mode);
+    if (scratch_.size() < static_cast<size_t>(slots)) scratch_.resize(static_cast<size_t>(slots));
+    BandWork work(image, area, pass, scratch_);
+    orichalcumite::runPass(rows ? PassKind::blurRows : PassKind::blurColumns, tiling, work,
+                           processors_);
+  }
+
+ private:
+  class BandWork final : public PassWork {
+   public:
+    BandWork(FloatImage& image, const Rect32& area, const BlurPass& pass,
+             std::vector<BlurScratch>& scratch)
+        : image_(image), area_(area), pass_(pass), scratch_(scratch) {}
+    void prepareUnit(WorkUnit&) override {}
+    void runUnit(WorkUnit& unit) noexcept override {
+      const Rect32& u = unit.tiling.unit;
+      const bool rows = pass_.axis == BlurAxis::horizontal;
+      const int first = rows ? area_.top + u.top : area_.left + u.left;
+      const int end = rows ? area_.top + u.bottom : area_.left + u.right;
+      blurBand(image_, area_, pass_, first, end, scratch_[static_cast<size_t>(unit.slot)]);
+    }
+    void completeUnit(WorkUnit&, bool) override {}
+
+   private:
+    FloatImage& image_;
+    Rect32 area_;
+    BlurPass pass_;
+    std::vector<BlurScratch>& scratch_;
+  };
+
+  int processors_;
+  std::vector<BlurScratch> scratch_;
+};
+
+HeightFieldParams heightParams(const EffectSettings& s, const Rect32& region,
+                               const RenderOptions& options) {
+  HeightFieldParams p;
+  p.shape = s.shape;
+  p.radius = s.radius;
+  p.height = s.height;
+  p.smoothness = s.smoothness;
+  p.grit = s.grit;
+  p.embossing = s.embossing;
+  p.glue = s.glue;
+  p.texture.choice = s.textureChoice;
+  p.texture.strength = s.textureStrength;
+  p.texture.zoom = s.textureZoom;
+  p.texture.panX = s.texturePanX;
+  p.texture.panY = s.texturePanY;
+  p.texture.previewLeft = options.previewScale > 1 ? options.previewLeft : 0;
+  p.texture.previewTop = options.previewScale > 1 ? options.previewTop : 0;
+  p.regionWidth = region.width();
+  p.regionHeight = region.height();
+  p.previewScale = options.previewScale;
+  return p;
+}
+
+// Steps the height field to the end, asking the target for each row a row step needs.
+int16_t buildHeightField(HeightFieldBuilder& builder, RenderSource& target, const Rect32& region) {
+  std::vector<uint8_t> mask(static_cast<size_t>(region.width()));
+  std::vector<float> colour(static_cast<size_t>(region.width()) * 4);
+  while (!builder.isDone()) {
+    const HeightStep step = builder.nextStep();
+    HeightRowInput input;
+    if (step.row >= 0 && (step.needsMask || step.needsColour)) {
+      const Rect32 row{region.top + step.row, region.left, region.top + step.row + 1,
+                       region.right};
+      if (const int16_t result = target.fetch(row); result != 0) return result;
+      if (step.needsMask) {
+        target.readMask(row, mask.data(), region.width());
+        input.mask = mask.data();
+      }
+      if (step.needsColour) {
+        target.readSource(row, colour.data(), region.width() * 4);
+        input.rgba = colour.data();
+      }
+    }
+    builder.step(input);
+  }
+  return 0;
+}
+
+void shadeWithHeights(const void* context, BandBuffer& band, const Rect32& region) {
+  shadeHeightGrey(*static_cast<const HeightView*>(context), band, region);
+}
+
+}  // namespace
+
+int16_t renderEffect(const EffectSettings& settings, RenderSource& target,
+                     const RenderOptions& options) {
+  // The render reads its own copy, so a change of the live settings cannot reach a worker.
+  auto snapshot = std::make_unique<EffectSettings>(settings);
+  const Rect32 region = target.region();
+  if (region.isEmpty()) return 0;
+  const int processors = options.processors > 0 ? options.processors : processorCount();
+
+  PoolBlurRunner blurRunner(processors);
+  HeightFieldBuilder builder(&blurRunner);
+  if (!builder.prepare(heightParams(*snapshot, region, options))) return -108;
+  if (const int16_t result = buildHeightField(builder, target, region); result != 0)
+    return result;
+
+  // Until the surface shader lands, every glue mode shows the grey height picture, which
+  // needs the extremes of the field whatever the mode.
+  const Rect32 inField{kHeightFieldMargin, kHeightFieldMargin, kHeightFieldMargin + region.height(),
+                       kHeightFieldMargin + region.width()};
+  const HeightExtremes extremes = snapshot->glue == kHeightGlueMode
+                                      ? builder.extremes()
+                                      : heightExtremes(builder.field(), inField);
+  HeightView heights;
+  heights.origin = builder.field().row(kHeightFieldMargin) + kHeightFieldMargin;
+  heights.stride = builder.field().stride();
+  heights.minimum = static_cast<float>(extremes.minimum);
+  heights.maximum = static_cast<float>(extremes.maximum);
+  return runFinalPass(target, &shadeWithHeights, &heights, processors);
+}
+
+}  // namespace orichalcumite

@@ -1,0 +1,131 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "render/render_driver.h"
+#include "settings/effect_settings.h"
+
+namespace orichalcumite {
+namespace {
+
+// A render target over images in memory: RGBA floats in, RGBA floats out, a byte mask.
+class MemorySource final : public RenderSource {
+ public:
+  MemorySource(int32_t width, int32_t height) : width_(width), height_(height) {
+    source.assign(static_cast<size_t>(width * height) * 4, 0.5f);
+    output.assign(source.size(), -1.0f);
+    mask.assign(static_cast<size_t>(width * height), 255);
+  }
+
+  Rect32 region() const override { return {0, 0, height_, width_}; }
+  int16_t fetch(const Rect32&) override {
+    ++fetches;
+    return cancelAfterFetches >= 0 && fetches > cancelAfterFetches ? -128 : 0;
+  }
+  void readSource(const Rect32& r, float* rgba, int32_t stride) const override {
+    for (int32_t y = r.top; y < r.bottom; ++y)
+      for (int32_t x = r.left; x < r.right; ++x)
+        for (int c = 0; c < 4; ++c)
+          rgba[(y - r.top) * stride + (x - r.left) * 4 + c] = source[index(x, y) * 4 + c];
+  }
+  void readMask(const Rect32& r, uint8_t* out, int32_t stride) const override {
+    for (int32_t y = r.top; y < r.bottom; ++y)
+      for (int32_t x = r.left; x < r.right; ++x)
+        out[(y - r.top) * stride + (x - r.left)] = mask[index(x, y)];
+  }
+  void write(const Rect32& r, const float* rgba, int32_t stride) override {
+    ++writes;
+    for (int32_t y = r.top; y < r.bottom; ++y)
+      for (int32_t x = r.left; x < r.right; ++x)
+        for (int c = 0; c < 4; ++c)
+          output[index(x, y) * 4 + c] = rgba[(y - r.top) * stride + (x - r.left) * 4 + c];
+  }
+  bool cancelled() override { return false; }
+  void progress(int32_t, int32_t) override {}
+  FinishContext finishContext() const override { return {}; }
+
+  size_t index(int32_t x, int32_t y) const { return static_cast<size_t>(y * width_ + x); }
+  float grey(int32_t x, int32_t y) const { return output[index(x, y) * 4 + 1]; }
+
+  std::vector<float> source, output;
+  std::vector<uint8_t> mask;
+  int fetches = 0;
+  int writes = 0;
+  int cancelAfterFetches = -1;
+
+ private:
+  int32_t width_, height_;
+};
+
+EffectSettings testSettings() {
+  EffectSettings s{};
+  resetRunTimeFields(s);
+  loadFactoryDefaults(s);
+  s.shape = 1;  // ramp
+  s.textureChoice = 1;
+  s.radius = 10;
+  return s;
+}
+
+TEST(RenderEffect, OneWorkerAndManyWorkersGiveTheSameImage) {
+  MemorySource one(150, 140), many(150, 140);
+  for (MemorySource* m : {&one, &many})
+    for (int32_t y = 30; y < 110; ++y)
+      for (int32_t x = 20; x < 130; ++x) m->mask[m->index(x, y)] = 0;
+  const EffectSettings s = testSettings();
+  ASSERT_EQ(renderEffect(s, one, {.processors = 1}), 0);
+  ASSERT_EQ(renderEffect(s, many, {.processors = 5}), 0);
+  EXPECT_EQ(one.output, many.output);
+}
+
+TEST(RenderEffect, WithoutASelectionTheImageBorderIsBevelled) {
+  MemorySource m(120, 90);
+  ASSERT_EQ(renderEffect(testSettings(), m), 0);
+  // The ramp is deepest at the border (dark) and flat inside (white).
+  EXPECT_LT(m.grey(0, 45), m.grey(60, 45));
+  EXPECT_NEAR(m.grey(60, 45), 1.0f, 1e-6f);
+  for (float v : m.output) ASSERT_TRUE(std::isfinite(v) && v >= 0.0f && v <= 1.0f);
+}
+
+TEST(RenderEffect, UnselectedPixelsKeepTheSource) {
+  MemorySource m(100, 70);
+  for (size_t i = 0; i < m.mask.size(); ++i) m.mask[i] = (i % 3 == 0) ? 0 : 255;
+  for (size_t i = 0; i < m.source.size(); ++i) m.source[i] = static_cast<float>(i % 7) / 7.0f;
+  ASSERT_EQ(renderEffect(testSettings(), m), 0);
+  for (size_t i = 0; i < m.mask.size(); i += 3)
+    for (int c = 0; c < 4; ++c) ASSERT_EQ(m.output[i * 4 + c], m.source[i * 4 + c]);
+}
+
+TEST(RenderEffect, TinyRegionsRender) {
+  for (auto [w, h] : {std::pair{1, 1}, std::pair{3, 2}, std::pair{200, 1}, std::pair{1, 130}}) {
+    MemorySource m(w, h);
+    EffectSettings s = testSettings();
+    s.radius = 100;
+    ASSERT_EQ(renderEffect(s, m), 0);
+    for (float v : m.output) ASSERT_GE(v, 0.0f);  // every pixel written
+  }
+}
+
+TEST(RenderEffect, AHostErrorEndsTheRender) {
+  MemorySource m(64, 300);
+  m.cancelAfterFetches = 100;  // part-way through the rows of the height field
+  EXPECT_EQ(renderEffect(testSettings(), m), -128);
+  EXPECT_EQ(m.writes, 0);
+}
+
+TEST(RenderEffect, EdgelessShapeAndEveryProfileStayFinite) {
+  for (int shape = 1; shape <= 14; ++shape) {
+    MemorySource m(90, 80);
+    for (int32_t y = 0; y < 80; ++y)
+      for (int32_t x = 0; x < 90; ++x)
+        m.mask[m.index(x, y)] = (x - 45) * (x - 45) + (y - 40) * (y - 40) < 900 ? 255 : 0;
+    EffectSettings s = testSettings();
+    s.shape = shape;
+    ASSERT_EQ(renderEffect(s, m), 0) << shape;
+    for (float v : m.output) ASSERT_TRUE(std::isfinite(v)) << shape;
+  }
+}
+
+}  // namespace
+}  // namespace orichalcumite
