@@ -1,0 +1,193 @@
+// orichalcumite: applies a filter module to an image file from the command line.
+#include <signal.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "app/commands.h"
+
+namespace {
+
+using namespace orichalcumite;
+
+std::atomic<bool> gCancel{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "the signal handler needs a lock-free flag");
+
+extern "C" void onInterrupt(int) { gCancel.store(true); }
+
+void installInterruptHandler() {
+  struct sigaction action {};
+  action.sa_handler = onInterrupt;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+}
+
+constexpr const char* kUsage = R"(Usage:
+  orichalcumite render INPUT -o OUTPUT [options]
+  orichalcumite info [--plugin MODULE]
+  orichalcumite about [--plugin MODULE]
+  orichalcumite --help
+
+render applies the filter module to INPUT and writes OUTPUT in the format its name asks
+for, with the bit depth of INPUT (8- or 16-bit integer or 32-bit float; grey or RGB, with or
+without alpha). An image with alpha is filtered with its transparency protected: the alpha
+is written back unchanged.
+
+Options of render:
+  -o, --output FILE       the image to write (required)
+  --selection MASK        a grey image of the same size: the part to filter (white) and the
+                          part to leave alone (black); any depth
+  --set NAME=VALUE        a setting by its scripting name (any case) or four-character key,
+                          for example --set "glue=screendim" --set radius=40
+                          --set "light 2 X=0.25" --set 0075=true; may be repeated
+  --action FILE           play the settings of an action file (--set adds to or overrides them)
+  --record FILE           write the settings the module used as an action file
+  --dialog                let the module show its dialog
+  --plugin MODULE         the filter module (default: Orichalcumite.8bf beside this program)
+  --quiet                 no progress bar
+Without --set or --action the module uses its own last settings.
+
+info lists the module's properties and every setting with its key, type, range and default,
+and every enumeration with its names and codes. about shows the module's about box.
+
+Exit codes: 0 done, 1 the module reported an error, 2 bad usage or unreadable input,
+130 cancelled.
+)";
+
+int usageError(const std::string& message) {
+  printError(message + " (see orichalcumite --help)");
+  return kExitBadInput;
+}
+
+// Walks the arguments of a command: "--name value", "--name=value" and flags.
+class Arguments {
+ public:
+  Arguments(int argc, char** argv, int first) : argc_(argc), argv_(argv), next_(first) {}
+
+  bool done() const { return next_ >= argc_; }
+  std::string_view current() const { return argv_[next_]; }
+
+  // True when the current argument is the option `name` (or `shortName`); its value then
+  // goes to `*value`, or an error to `*error`.
+  bool option(std::string_view name, std::string_view shortName, std::string* value, std::string* error) {
+    std::string_view arg = current();
+    if (arg.size() > name.size() && arg.substr(0, name.size()) == name && arg[name.size()] == '=') {
+      *value = std::string(arg.substr(name.size() + 1));
+      ++next_;
+      return true;
+    }
+    if (arg != name && (shortName.empty() || arg != shortName)) return false;
+    if (next_ + 1 >= argc_) {
+      *error = std::string(arg) + " needs a value";
+      ++next_;
+      return true;
+    }
+    *value = argv_[next_ + 1];
+    next_ += 2;
+    return true;
+  }
+
+  bool flag(std::string_view name) {
+    if (current() != name) return false;
+    ++next_;
+    return true;
+  }
+
+  std::string take() { return argv_[next_++]; }
+
+ private:
+  int argc_;
+  char** argv_;
+  int next_;
+};
+
+int render(int argc, char** argv) {
+  RenderRequest request;
+  Arguments args(argc, argv, 2);
+  std::string value, error;
+  std::vector<std::string> positional;
+  while (!args.done()) {
+    if (args.flag("--help") || args.flag("-h")) {
+      std::fputs(kUsage, stdout);
+      return kExitDone;
+    }
+    if (args.flag("--quiet")) {
+      request.quiet = true;
+    } else if (args.flag("--dialog")) {
+      request.dialog = true;
+    } else if (args.option("--output", "-o", &value, &error)) {
+      request.output = value;
+    } else if (args.option("--selection", "", &value, &error)) {
+      request.selection = value;
+    } else if (args.option("--set", "", &value, &error)) {
+      request.settings.push_back(value);
+    } else if (args.option("--action", "", &value, &error)) {
+      request.action = value;
+    } else if (args.option("--record", "", &value, &error)) {
+      request.record = value;
+    } else if (args.option("--plugin", "", &value, &error)) {
+      request.plugin = value;
+    } else if (args.current().size() > 1 && args.current()[0] == '-') {
+      return usageError("unknown option " + std::string(args.current()));
+    } else {
+      positional.push_back(args.take());
+    }
+    if (!error.empty()) return usageError(error);
+  }
+  if (positional.empty()) return usageError("render needs an input image");
+  if (positional.size() > 1) return usageError("render takes one input image, not " + std::to_string(positional.size()));
+  if (request.output.empty()) return usageError("render needs an output image (-o OUTPUT)");
+  request.input = positional.front();
+  return renderCommand(request, gCancel);
+}
+
+// info and about take only --plugin.
+std::optional<std::string> pluginOption(int argc, char** argv, int* exitCode) {
+  Arguments args(argc, argv, 2);
+  std::string plugin, error;
+  while (!args.done()) {
+    if (args.flag("--help") || args.flag("-h")) {
+      std::fputs(kUsage, stdout);
+      *exitCode = kExitDone;
+      return std::nullopt;
+    }
+    if (!args.option("--plugin", "", &plugin, &error)) {
+      *exitCode = usageError("unexpected argument " + std::string(args.current()));
+      return std::nullopt;
+    }
+    if (!error.empty()) {
+      *exitCode = usageError(error);
+      return std::nullopt;
+    }
+  }
+  return plugin;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  installInterruptHandler();
+  if (argc < 2) {
+    std::fputs(kUsage, stderr);
+    return kExitBadInput;
+  }
+  const std::string_view command = argv[1];
+  if (command == "--help" || command == "-h" || command == "help") {
+    std::fputs(kUsage, stdout);
+    return kExitDone;
+  }
+  if (command == "render") return render(argc, argv);
+  if (command == "info" || command == "about") {
+    int exitCode = kExitDone;
+    auto plugin = pluginOption(argc, argv, &exitCode);
+    if (!plugin) return exitCode;
+    return command == "info" ? infoCommand(*plugin) : aboutCommand(*plugin, gCancel);
+  }
+  return usageError("unknown command " + std::string(command));
+}
