@@ -3,6 +3,7 @@
 #include <cmath>
 #include <vector>
 
+#include "render/picture_target.h"
 #include "render/render_driver.h"
 #include "settings/effect_settings.h"
 
@@ -125,6 +126,36 @@ TEST(RenderEffect, EdgelessShapeAndEveryProfileStayFinite) {
     ASSERT_EQ(renderEffect(s, m), 0) << shape;
     for (float v : m.output) ASSERT_TRUE(std::isfinite(v)) << shape;
   }
+}
+
+TEST(PictureTarget, RendersTheEffectIntoAPicture) {
+  auto out = createPicture(40, 30, PictureKind::rgba8, WrapMode::clamp);
+  ASSERT_TRUE(out);
+  PictureRenderTarget target(nullptr, *out, 1);
+  ASSERT_EQ(renderEffect(testSettings(), target), 0);
+  // The border is bevelled (darker), the middle is the flat top.
+  EXPECT_LT(out->readPicturePixel(0, 15, 0).green, out->readPicturePixel(20, 15, 0).green);
+  EXPECT_FLOAT_EQ(out->readPicturePixel(20, 15, 0).alpha, 1.0f);
+}
+
+TEST(PictureTarget, PoolPyramidEqualsSerialPyramid) {
+  auto serial = createPicture(700, 515, PictureKind::rgba8, WrapMode::clamp);
+  auto pooled = createPicture(700, 515, PictureKind::rgba8, WrapMode::clamp);
+  for (int y = 0; y < 515; ++y)
+    for (int x = 0; x < 700; ++x) {
+      serial->setPixel(x, y, 0, x & 255, y & 255, (x * y) & 255, 255);
+      pooled->setPixel(x, y, 0, x & 255, y & 255, (x * y) & 255, 255);
+    }
+  serial->buildPyramid();
+  pooled->buildPyramid(poolPictureRunner(3));
+  for (int level = 1; level < serial->levelCount(); ++level)
+    for (int y = 0; y < serial->level(level).height; y += 7)
+      for (int x = 0; x < serial->level(level).width; x += 5) {
+        const Rgba a = serial->readPicturePixel(x, y, level);
+        const Rgba b = pooled->readPicturePixel(x, y, level);
+        ASSERT_EQ(a.red, b.red);
+        ASSERT_EQ(a.blue, b.blue);
+      }
 }
 
 }  // namespace
