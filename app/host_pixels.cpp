@@ -100,12 +100,12 @@ void applyTyped(Image& image, const HostPlanes& result, std::span<const uint8_t>
 }  // namespace
 
 uint16_t hostFromFile16(uint16_t fileValue) {
-  return static_cast<uint16_t>((uint32_t(fileValue) * 2u * 32768u + 65535u) / (2u * 65535u));
+  return static_cast<uint16_t>((uint64_t(fileValue) * 2u * 32768u + 65535u) / (2u * 65535u));
 }
 
 uint16_t fileFromHost16(uint16_t hostValue) {
-  const uint32_t f = (uint32_t(hostValue) * 2u * 65535u + 32768u) / (2u * 32768u);
-  return static_cast<uint16_t>(std::min<uint32_t>(f, 65535u));
+  const uint64_t f = (uint64_t(hostValue) * 2u * 65535u + 32768u) / (2u * 32768u);
+  return static_cast<uint16_t>(std::min<uint64_t>(f, 65535u));
 }
 
 HostPlanes hostColourPlanes(const Image& image) {

@@ -1,8 +1,11 @@
 #include "app/image_files.h"
 
 #include <OpenImageIO/imageio.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "app/host_pixels.h"
@@ -11,13 +14,41 @@
 namespace orichalcumite {
 namespace {
 
-// OpenImageIO's messages may span lines; ours are one line each.
+constexpr size_t kMaxMessageLength = 200;
+
+// OpenImageIO's messages may span lines and repeat themselves; ours are one short line each.
 std::string oneLine(std::string text) {
   for (char& c : text)
     if (c == '\n' || c == '\r') c = ' ';
   while (!text.empty() && text.back() == ' ') text.pop_back();
+  if (text.size() > kMaxMessageLength) text = text.substr(0, kMaxMessageLength) + "...";
   return text.empty() ? "unknown error" : text;
 }
+
+// Some format libraries print their own diagnostics on stderr before OpenImageIO hands us the
+// same failure; the program reports it once, in its own words. Silences stderr while alive.
+class QuietStderr {
+ public:
+  QuietStderr() {
+    std::fflush(stderr);
+    saved_ = dup(STDERR_FILENO);
+    const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (saved_ >= 0 && null >= 0) dup2(null, STDERR_FILENO);
+    if (null >= 0) close(null);
+  }
+  ~QuietStderr() {
+    std::fflush(stderr);
+    if (saved_ >= 0) {
+      dup2(saved_, STDERR_FILENO);
+      close(saved_);
+    }
+  }
+  QuietStderr(const QuietStderr&) = delete;
+  QuietStderr& operator=(const QuietStderr&) = delete;
+
+ private:
+  int saved_ = -1;
+};
 
 SampleType sampleTypeOf(OIIO::TypeDesc format) {
   switch (format.basetype) {
@@ -50,6 +81,7 @@ std::unique_ptr<OIIO::ImageInput> openForReading(const std::string& path, std::s
 }  // namespace
 
 std::optional<Image> readImageFile(const std::string& path, std::string* error) {
+  QuietStderr quiet;
   auto in = openForReading(path, error);
   if (!in) return std::nullopt;
   const OIIO::ImageSpec& spec = in->spec();
@@ -83,6 +115,7 @@ std::optional<Image> readImageFile(const std::string& path, std::string* error) 
 
 std::optional<std::vector<uint8_t>> readSelectionFile(const std::string& path, int width, int height,
                                                       std::string* error) {
+  QuietStderr quiet;
   auto in = openForReading(path, error);
   if (!in) return std::nullopt;
   const OIIO::ImageSpec& spec = in->spec();
@@ -108,6 +141,7 @@ bool writeImageFile(const std::string& path, const Image& image, std::string* er
     if (error) *error = "cannot write " + path + ": " + why;
     return false;
   };
+  QuietStderr quiet;
   auto out = OIIO::ImageOutput::create(path);
   if (!out) return fail(oneLine(OIIO::geterror()));
   const std::string format = out->format_name();

@@ -1,0 +1,70 @@
+// Settings given as NAME=VALUE on the command line.
+#include <gtest/gtest.h>
+
+#include "app/setting_arguments.h"
+
+namespace orichalcumite {
+namespace {
+
+constexpr uint32_t key(const char (&s)[5]) { return ps::fourCC(s); }
+
+DescriptorItem item(const std::string& assignment) {
+  std::string error;
+  auto result = settingItem(assignment, &error);
+  EXPECT_TRUE(result) << assignment << ": " << error;
+  return result.value_or(DescriptorItem{});
+}
+
+std::string refusal(const std::string& assignment) {
+  std::string error;
+  EXPECT_FALSE(settingItem(assignment, &error)) << assignment;
+  return error;
+}
+
+TEST(SettingArguments, namesAndKeysGiveTypedItems) {
+  EXPECT_EQ(item("radius=40"), DescriptorItem::integerItem(key("0008"), 40));
+  EXPECT_EQ(item("RADIUS = 2"), DescriptorItem::integerItem(key("0008"), 2));
+  EXPECT_EQ(item("light 2 X=0.25"), DescriptorItem::floatItem(key("0013"), 0.25));
+  EXPECT_EQ(item("0075=true"), DescriptorItem::booleanItem(key("0075"), true));
+  EXPECT_EQ(item("wet rain=0"), DescriptorItem::booleanItem(key("0057"), false));
+  EXPECT_EQ(item("light 1 red=255"), DescriptorItem::integerItem(key("0016"), 255));
+  EXPECT_EQ(item("texture file=bricks.png"), DescriptorItem::textItem(key("0036"), "bricks.png"));
+}
+
+TEST(SettingArguments, enumerationsByDialogNameTerminologyNameOrCode) {
+  const DescriptorItem screendim = DescriptorItem::enumItem(key("SGky"), key("SGty"), key("GL62"));
+  EXPECT_EQ(item("glue=screendim"), screendim);
+  EXPECT_EQ(item("glue=ScreenDim"), screendim);
+  EXPECT_EQ(item("glue=GL62"), screendim);
+  EXPECT_EQ(item("glue=harsh diff"), DescriptorItem::enumItem(key("SGky"), key("SGty"), key("GL26")));
+  EXPECT_EQ(item("shape=sigmoid"), DescriptorItem::enumItem(key("Srky"), key("Srty"), key("Sr13")));
+}
+
+TEST(SettingArguments, valuesOfTheWrongTypeOrRangeAreRefused) {
+  for (const char* bad : {"radius=4.5", "radius=", "radius=forty", "radius=101", "radius=1",
+                          "light 1 X=1.5", "light 1 X=nan", "wet rain=yes", "0075=2", "glue=SG99",
+                          "light 1 red=256", "radius"}) {
+    EXPECT_FALSE(refusal(bad).empty()) << bad;
+  }
+  EXPECT_FALSE(refusal("texture file=" + std::string(256, 'a')).empty());
+}
+
+TEST(SettingArguments, unknownNamesSuggestTheClosestOnes) {
+  EXPECT_NE(refusal("radus=4").find("\"radius\""), std::string::npos);
+  EXPECT_NE(refusal("glue=screendimm").find("\"screendim\""), std::string::npos);
+  const std::string far = refusal("qqqqqqqq=1");
+  EXPECT_NE(far.find("unknown setting"), std::string::npos);
+  EXPECT_EQ(far.find("did you mean"), std::string::npos);
+  // Keys are codes: their case matters.
+  EXPECT_FALSE(settingItem("sgky=GL62", nullptr));
+}
+
+TEST(SettingArguments, editDistanceIgnoresCase) {
+  EXPECT_EQ(editDistance("Radius", "radius"), 0u);
+  EXPECT_EQ(editDistance("radus", "radius"), 1u);
+  EXPECT_EQ(editDistance("", "abc"), 3u);
+  EXPECT_EQ(editDistance("kitten", "sitting"), 3u);
+}
+
+}  // namespace
+}  // namespace orichalcumite
