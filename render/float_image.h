@@ -4,6 +4,10 @@
 // sweeps, the box blur and the shader all walk it row by row and read the direct
 // neighbours above and below, which in a contiguous block is one fixed stride away instead
 // of a tile lookup.
+//
+// Rows start on 64-byte boundaries (the block is aligned and the stride is a whole number of
+// cache lines), so that threads writing different 16-column-aligned bands of the same rows
+// never share a cache line.
 #pragma once
 
 #include <cstddef>
@@ -13,6 +17,9 @@
 #include "render/geometry.h"
 
 namespace orichalcumite {
+
+// Floats in one cache line.
+inline constexpr int kRowAlignFloats = 16;
 
 class FloatImage {
  public:
@@ -35,21 +42,25 @@ class FloatImage {
   bool isEmpty() const { return pixels_ == nullptr; }
   // The whole image as a rectangle: {0, 0, height, width}.
   Rect32 bounds() const { return Rect32{0, 0, height_, width_}; }
-  // Floats from one row to the next (equal to the width).
-  std::ptrdiff_t stride() const { return width_; }
+  // Floats from one row to the next: the width rounded up to kRowAlignFloats.
+  std::ptrdiff_t stride() const { return stride_; }
 
   // Row y, 0 <= y < height. Rows are `stride()` floats apart.
-  float* row(int32_t y) { return pixels_.get() + static_cast<std::ptrdiff_t>(y) * width_; }
+  float* row(int32_t y) { return pixels_.get() + static_cast<std::ptrdiff_t>(y) * stride_; }
   const float* row(int32_t y) const {
-    return pixels_.get() + static_cast<std::ptrdiff_t>(y) * width_;
+    return pixels_.get() + static_cast<std::ptrdiff_t>(y) * stride_;
   }
   float& at(int32_t x, int32_t y) { return row(y)[x]; }
   float at(int32_t x, int32_t y) const { return row(y)[x]; }
 
  private:
-  std::unique_ptr<float[]> pixels_;
+  struct AlignedDelete {
+    void operator()(float* p) const;
+  };
+  std::unique_ptr<float[], AlignedDelete> pixels_;
   int32_t width_ = 0;
   int32_t height_ = 0;
+  std::ptrdiff_t stride_ = 0;
 };
 
 }  // namespace orichalcumite

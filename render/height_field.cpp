@@ -37,9 +37,15 @@ Rect32 grown(const Rect32& r, int by, const Rect32& within) {
 // it can carry a value gives exactly what an endless constant surround would, so this is the
 // smallest rectangle that is still exact. The shading's reach must be covered as well; past
 // the margin, the whole field is the best there is.
+//
+// The left edge is then moved out to a multiple of 16 columns: the driver cuts vertical
+// passes into 64-column bands from that edge, and on cache-line boundaries two threads
+// never write the same line.
 Rect32 workAreaFor(const Rect32& region, int reach, const Rect32& field) {
   const int margin = std::min(std::max(reach + 1, kShadingReachPx), kHeightFieldMargin);
-  return grown(region, margin, field);
+  Rect32 area = grown(region, margin, field);
+  area.left -= area.left % kRowAlignFloats;
+  return area;
 }
 
 }  // namespace

@@ -184,6 +184,41 @@ TEST(HeightField, TheRegionBorderActsLikeAnUnselectedSurround) {
   }
 }
 
+TEST(FloatImage, RowsStartOnCacheLinesAndStartAtZero) {
+  FloatImage img;
+  ASSERT_TRUE(img.reset(37, 5));
+  EXPECT_EQ(img.stride() % 16, 0);
+  for (int y = 0; y < 5; ++y) {
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(img.row(y)) % 64, 0u) << y;
+    for (int x = 0; x < 37; ++x) EXPECT_EQ(img.at(x, y), 0.0f);
+  }
+  img.fill(2.0f);
+  ASSERT_TRUE(img.reset(37, 5));  // same size: the block is kept, and cleared
+  EXPECT_EQ(img.at(36, 4), 0.0f);
+  EXPECT_FALSE(img.reset(0, 5));
+  EXPECT_TRUE(img.isEmpty());
+}
+
+TEST(HeightField, WorkAreaCoversTheShadingRingAndStartsOnACacheLine) {
+  for (int shape : {1, 14}) {
+    for (int radius : {2, 35, 100}) {
+      HeightFieldParams p = params(30, 20);
+      p.shape = shape;
+      p.radius = radius;
+      HeightFieldBuilder builder;
+      ASSERT_TRUE(builder.prepare(p));
+      const Rect32 area = builder.workArea(), region = builder.region();
+      EXPECT_EQ(area.left % 16, 0);
+      EXPECT_LE(area.left, region.left - kShadingReachPx);
+      EXPECT_LE(area.top, region.top - kShadingReachPx);
+      EXPECT_GE(area.right, region.right + kShadingReachPx);
+      EXPECT_GE(area.bottom, region.bottom + kShadingReachPx);
+      EXPECT_GE(area.left, 0);
+      EXPECT_LE(area.right, builder.field().width());
+    }
+  }
+}
+
 TEST(HeightField, OneThreadEqualsManyThreads) {
   const int w = 150, h = 110;
   Source source{w, discMask(w, h, 70, 50, 45)};
