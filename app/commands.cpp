@@ -170,7 +170,7 @@ void printPipl(const std::string& path, const PiplInfo& pipl) {
 void printDictionary() {
   std::printf("\nScripting parameters (%zu), in descriptor order; --set takes the name or the key:\n",
               parameterTable().size());
-  std::printf("  %-4s  %-9s  %-22s  %-18s  %s\n", "key", "type", "name", "range", "default");
+  std::printf("  %-4s  %-9s  %-22s  %-24s  %s\n", "key", "type", "name", "range", "default");
   for (const ParameterInfo& p : parameterTable()) {
     std::string type, range, fallback;
     switch (p.kind) {
@@ -204,7 +204,7 @@ void printDictionary() {
         fallback = kNoPictureName;
         break;
     }
-    std::printf("  %-4s  %-9s  %-22s  %-18s  %s%s\n", codeText(p.key).c_str(), type.c_str(), p.name,
+    std::printf("  %-4s  %-9s  %-22s  %-24s  %s%s\n", codeText(p.key).c_str(), type.c_str(), p.name,
                 range.c_str(), fallback.c_str(), p.inTerminology ? "" : "  (not in the terminology)");
   }
   for (Enumeration e : {Enumeration::glueMode, Enumeration::textureChoice, Enumeration::bevelShape}) {

@@ -377,7 +377,12 @@ void HostSession::setShowDialog(bool show) {
 int16_t HostSession::call(int16_t selector, void* record) {
   errorText_[0] = 0;
   int16_t result = ps::noErr;
-  entry_(selector, record, &data_, &result);
+  try {
+    entry_(selector, record, &data_, &result);
+  } catch (...) {
+    // A C++ filter must not throw out of its entry point; if one does, it failed.
+    result = ps::paramErr;
+  }
   commitOutput();
   return result;
 }
