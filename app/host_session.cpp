@@ -107,18 +107,21 @@ bool sameRect(const ps::Rect& a, const ps::Rect& b) {
 
 int32_t extent16(int32_t v) { return std::min(v, kMax16BitExtent); }
 
-// Fills `buffer` with planes lo..hi of `source` over `rect` sampled every `step` pixels.
-// Pixels outside the document follow `padding`.
+// Fills `buffer` with planes lo..hi of `source` over `rect` at sampling rate `step`. As the
+// protocol has it, a sampled request names its rectangle in reduced coordinates: buffer pixel
+// (i, j) is document pixel ((left + i) × step, (top + j) × step). Pixels outside the document
+// follow `padding`.
 ps::OSErr fillBuffer(const HostPlanes& source, const ps::VRect& rect, int lo, int hi, int step,
                      int16_t padding, int64_t spaceBytes, std::vector<uint8_t>& buffer,
                      int* columnsOut, int* rowsOut, int32_t* rowBytesOut) {
-  const int64_t columns = (int64_t(rect.right) - rect.left + step - 1) / step;
-  const int64_t rows = (int64_t(rect.bottom) - rect.top + step - 1) / step;
+  const int64_t columns = int64_t(rect.right) - rect.left;
+  const int64_t rows = int64_t(rect.bottom) - rect.top;
   const size_t bps = sampleSize(source.type);
   const int64_t pixelBytes = int64_t(hi - lo + 1) * int64_t(bps);
   const int64_t rowBytes = columns * pixelBytes;
   if (rowBytes > std::numeric_limits<int32_t>::max() || rows * rowBytes > spaceBytes) return ps::memFullErr;
-  const bool outside = rect.left < 0 || rect.top < 0 || rect.right > source.width || rect.bottom > source.height;
+  const bool outside = rect.left < 0 || rect.top < 0 || (int64_t(rect.right) - 1) * step >= source.width ||
+                       (int64_t(rect.bottom) - 1) * step >= source.height;
   if (outside && padding == ps::plugInWantsErrorOnBoundsException) return ps::paramErr;
   buffer.assign(size_t(rows * rowBytes), 0);
 
@@ -143,9 +146,9 @@ ps::OSErr fillBuffer(const HostPlanes& source, const ps::VRect& rect, int lo, in
   const size_t offset = size_t(lo) * bps;
   for (int64_t j = 0; j < rows; ++j) {
     uint8_t* out = buffer.data() + size_t(j * rowBytes);
-    const int64_t y = rect.top + j * step;
+    const int64_t y = (rect.top + j) * step;
     for (int64_t i = 0; i < columns; ++i, out += pixelBytes) {
-      const int64_t x = rect.left + i * step;
+      const int64_t x = (rect.left + i) * step;
       const bool in = x >= 0 && y >= 0 && x < source.width && y < source.height;
       if (in || replicate) {
         const int sx = int(std::clamp<int64_t>(x, 0, source.width - 1));

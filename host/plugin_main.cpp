@@ -193,6 +193,9 @@ void doStart() {
   EffectSettings& s = *call.settings;
   PluginState& state = *call.state;
   claimBigDocument(rec);
+  // The render blends its result with the selection itself, so the host must not mask the
+  // changes a second time.
+  rec.autoMask = 0;
 
   s.hostCanDisplay = rec.advanceState && rec.displayPixels ? 1 : 0;
 

@@ -173,6 +173,8 @@ TEST_F(HostSessionTest, paddingReplicatesEdgesFillsOrRefuses) {
     }
 }
 
+// A sampled request names its rectangle in reduced coordinates: 3 × 3 at rate 2 covers the
+// 5 × 5 document.
 TEST_F(HostSessionTest, samplingRateTakesEveryNthPixelOfInputAndMask) {
   Image image = *Image::make(5, 5, 1, false, SampleType::uint8);
   std::vector<uint8_t> selection(25);
@@ -182,7 +184,7 @@ TEST_F(HostSessionTest, samplingRateTakesEveryNthPixelOfInputAndMask) {
       selection[size_t(y * 5 + x)] = uint8_t(20 * y + x);
     }
   fake.start = [](ps::FilterRecord& r) {
-    setRects(r, {0, 0, 5, 5}, {}, {0, 0, 5, 5});
+    setRects(r, {0, 0, 3, 3}, {}, {0, 0, 3, 3});
     r.inHiPlane = 0;
     r.inputRate = r.maskRate = 2 << 16;
     EXPECT_EQ(r.advanceState(), ps::noErr);
