@@ -1,0 +1,134 @@
+// Drives the plug-in's PluginMain in-process, selector by selector, through the host core.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+
+#include "app/descriptor.h"
+#include "app/host_session.h"
+#include "app/image.h"
+#include "host/plugin_main.h"
+#include "settings/effect_settings.h"
+#include "settings/parameter_table.h"
+
+namespace orichalcumite {
+namespace {
+
+Image testImage(int width, int height, int channels = 3) {
+  Image image = *Image::make(width, height, channels, false, SampleType::uint8);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x)
+      for (int c = 0; c < channels; ++c) image.setSample(x, y, c, (x * 7 + y * 3 + c * 50) % 256);
+  return image;
+}
+
+std::unique_ptr<HostSession> makeSession(Image& image, std::span<const uint8_t> selection = {},
+                                         SessionOptions options = {}) {
+  std::string error;
+  auto session = HostSession::create(&PluginMain, image, selection, std::move(options), &error);
+  EXPECT_TRUE(session) << error;
+  return session;
+}
+
+TEST(PluginMain, AboutNeedsNoRecordNoDataAndNoResult) {
+  PluginMain(ps::selectorAbout, nullptr, nullptr, nullptr);
+  int16_t result = 99;
+  ps::AboutRecord about{};
+  PluginMain(ps::selectorAbout, &about, nullptr, &result);
+  EXPECT_EQ(result, 0);
+}
+
+TEST(PluginMain, StartWithoutPrepareHasNoBlocks) {
+  Image image = testImage(8, 8);
+  auto session = makeSession(image);
+  EXPECT_EQ(session->start(), ps::filterBadParameters);
+}
+
+TEST(PluginMain, UnknownSelectorsLeaveTheResultAlone) {
+  Image image = testImage(8, 8);
+  auto session = makeSession(image);
+  ASSERT_EQ(session->prepare(), 0);
+  int16_t result = 42;
+  intptr_t data = 0;
+  PluginMain(9, &session->record(), &data, &result);
+  EXPECT_EQ(result, 42);
+}
+
+TEST(PluginMain, PrepareAsksForATwoFiftySixWindowAtMost) {
+  Image image = testImage(1000, 50);
+  std::vector<uint8_t> selection(image.pixelCount(), 255);
+  SessionOptions options;
+  options.spaceBytes = int64_t(1) << 30;
+  auto session = makeSession(image, selection, options);
+  ASSERT_EQ(session->prepare(), 0);
+  EXPECT_LE(session->record().maxSpace, 2 * 256 * 50 * 4);
+}
+
+TEST(PluginMain, ARepeatWithoutDescriptorRendersWithoutADialog) {
+  Image image = testImage(64, 48);
+  const Image before = image;
+  auto session = makeSession(image);
+  ASSERT_EQ(session->run(false), 0);
+  session->writeResult();
+  EXPECT_NE(image, before);  // the border is bevelled
+}
+
+TEST(PluginMain, AScriptedRunUsesFactoryDefaultsUnderTheDescriptorKeys) {
+  Image image = testImage(32, 32);
+  auto session = makeSession(image);
+  Descriptor descriptor;
+  descriptor.set(DescriptorItem::enumItem(fourCC("SGky"), fourCC("SGty"), fourCC("GL62")));
+  descriptor.set(DescriptorItem::integerItem(fourCC("0008"), 12));
+  session->setDescriptor(descriptor);
+  ASSERT_EQ(session->run(false), 0);
+  std::string error;
+  const auto recorded = session->recordedDescriptor(&error);
+  ASSERT_TRUE(recorded) << error;
+  EXPECT_EQ(recorded->items.size(), 75u);
+  EXPECT_EQ(recorded->find(fourCC("SGky"))->enumValue, fourCC("GL62"));
+  EXPECT_EQ(recorded->find(fourCC("0008"))->integer, 12);
+  EXPECT_EQ(recorded->find(fourCC("0001"))->integer, 55);
+  EXPECT_EQ(recorded->find(fourCC("0036"))->bytes, "<none>");
+  EXPECT_DOUBLE_EQ(recorded->find(fourCC("0013"))->number,
+                   parameterByKey(fourCC("0013"))->factoryDefault);
+}
+
+TEST(PluginMain, ACancelledRenderReportsMinus128AndChangesNothing) {
+  Image image = testImage(64, 64);
+  const Image before = image;
+  std::atomic<bool> cancel{true};
+  SessionOptions options;
+  options.cancel = &cancel;
+  auto session = makeSession(image, {}, options);
+  ASSERT_EQ(session->prepare(), 0);
+  EXPECT_EQ(session->start(), ps::userCanceledErr);
+  EXPECT_EQ(image, before);
+}
+
+TEST(PluginMain, UnselectedPixelsKeepTheirValuesInEveryDepth) {
+  for (SampleType type : {SampleType::uint8, SampleType::uint16, SampleType::float32}) {
+    Image image = *Image::make(40, 30, 1, false, type);
+    for (int y = 0; y < 30; ++y)
+      for (int x = 0; x < 40; ++x)
+        image.setSample(x, y, 0, type == SampleType::float32 ? (x + y) / 80.0 : (x * 997 + y) % 255);
+    const Image before = image;
+    std::vector<uint8_t> selection(image.pixelCount(), 0);
+    for (int y = 5; y < 25; ++y)
+      for (int x = 5; x < 35; ++x) selection[size_t(y * 40 + x)] = 255;
+    auto session = makeSession(image, selection);
+    ASSERT_EQ(session->run(false), 0);
+    session->writeResult();
+    int changed = 0;
+    for (int y = 0; y < 30; ++y)
+      for (int x = 0; x < 40; ++x) {
+        if (selection[size_t(y * 40 + x)] == 0)
+          ASSERT_EQ(image.sample(x, y, 0), before.sample(x, y, 0)) << x << "," << y;
+        else if (image.sample(x, y, 0) != before.sample(x, y, 0))
+          ++changed;
+      }
+    EXPECT_GT(changed, 0);
+  }
+}
+
+}  // namespace
+}  // namespace orichalcumite
