@@ -107,6 +107,23 @@ bool sameRect(const ps::Rect& a, const ps::Rect& b) {
 
 int32_t extent16(int32_t v) { return std::min(v, kMax16BitExtent); }
 
+// One buffer pixel (column i of a row at document row y): the document's pixel, its nearest
+// edge pixel, the fill value, or zeros, as the padding asks.
+void copyPixel(const HostPlanes& source, const ps::VRect& rect, int64_t i, int64_t y, int step,
+               bool replicate, bool fillValue, const std::vector<uint8_t>& fill, size_t offset,
+               int64_t pixelBytes, uint8_t* out) {
+  const int64_t x = (rect.left + i) * step;
+  const bool in = x >= 0 && y >= 0 && x < source.width && y < source.height;
+  if (in || replicate) {
+    const int sx = int(std::clamp<int64_t>(x, 0, source.width - 1));
+    const int sy = int(std::clamp<int64_t>(y, 0, source.height - 1));
+    std::memcpy(out, source.pixel(sx, sy) + offset, size_t(pixelBytes));
+  } else if (fillValue) {
+    std::memcpy(out, fill.data(), size_t(pixelBytes));
+  }
+  // Otherwise (no padding wanted) the sample stays 0.
+}
+
 // Fills `buffer` with planes lo..hi of `source` over `rect` at sampling rate `step`. As the
 // protocol has it, a sampled request names its rectangle in reduced coordinates: buffer pixel
 // (i, j) is document pixel ((left + i) × step, (top + j) × step). Pixels outside the document
@@ -144,21 +161,34 @@ ps::OSErr fillBuffer(const HostPlanes& source, const ps::VRect& rect, int lo, in
   const bool replicate = padding == ps::plugInWantsEdgeReplication;
   const bool fillValue = padding >= 0 && padding <= 255;
   const size_t offset = size_t(lo) * bps;
+  const size_t sourcePixelBytes = source.pixelBytes();
+  // Whole pixels at rate 1 are one contiguous run in the document: copy the part of each row
+  // inside the document at once.
+  const bool contiguous = step == 1 && size_t(pixelBytes) == sourcePixelBytes;
   for (int64_t j = 0; j < rows; ++j) {
     uint8_t* out = buffer.data() + size_t(j * rowBytes);
     const int64_t y = (rect.top + j) * step;
-    for (int64_t i = 0; i < columns; ++i, out += pixelBytes) {
-      const int64_t x = (rect.left + i) * step;
-      const bool in = x >= 0 && y >= 0 && x < source.width && y < source.height;
-      if (in || replicate) {
-        const int sx = int(std::clamp<int64_t>(x, 0, source.width - 1));
-        const int sy = int(std::clamp<int64_t>(y, 0, source.height - 1));
-        std::memcpy(out, source.pixel(sx, sy) + offset, size_t(pixelBytes));
-      } else if (fillValue) {
-        std::memcpy(out, fill.data(), size_t(pixelBytes));
+    const bool rowInside = y >= 0 && y < source.height;
+    int64_t i = 0;
+    if (contiguous && rowInside) {
+      const int64_t first = std::clamp<int64_t>(-int64_t(rect.left), 0, columns);
+      const int64_t last = std::clamp<int64_t>(int64_t(source.width) - rect.left, first, columns);
+      if (last > first) {
+        std::memcpy(out + size_t(first * pixelBytes), source.pixel(int(rect.left + first), int(y)),
+                    size_t((last - first) * pixelBytes));
       }
-      // Otherwise (no padding wanted) the sample stays 0.
+      // Only the columns outside the document are left for the per-pixel loop below.
+      for (; i < columns; ++i) {
+        if (i == first && last > first) i = last;
+        if (i >= columns) break;
+        copyPixel(source, rect, i, y, step, replicate, fillValue, fill, offset, pixelBytes,
+                  out + size_t(i * pixelBytes));
+      }
+      continue;
     }
+    for (; i < columns; ++i)
+      copyPixel(source, rect, i, y, step, replicate, fillValue, fill, offset, pixelBytes,
+                out + size_t(i * pixelBytes));
   }
   *columnsOut = int(columns);
   *rowsOut = int(rows);
@@ -561,15 +591,23 @@ void HostSession::commitOutput() {
   const size_t bps = sampleSize(dest_.type);
   const size_t pixelBytes = size_t(loadedOut_.hi - loadedOut_.lo + 1) * bps;
   const size_t offset = size_t(loadedOut_.lo) * bps;
+  const bool whole = pixelBytes == dest_.pixelBytes();
   for (int j = 0; j < loadedOut_.rows; ++j) {
     const int64_t y = int64_t(loadedOut_.rect.top) + j;
     if (y < 0 || y >= dest_.height) continue;
     const uint8_t* row = outBuffer_.data() + size_t(j) * size_t(loadedOut_.rowBytes);
-    for (int i = 0; i < loadedOut_.columns; ++i) {
-      const int64_t x = int64_t(loadedOut_.rect.left) + i;
-      if (x < 0 || x >= dest_.width) continue;  // padding is not part of the document
-      std::memcpy(dest_.pixel(int(x), int(y)) + offset, row + size_t(i) * pixelBytes, pixelBytes);
+    // Padding columns are not part of the document.
+    const int64_t first = std::max<int64_t>(0, -int64_t(loadedOut_.rect.left));
+    const int64_t last = std::min<int64_t>(loadedOut_.columns, int64_t(dest_.width) - loadedOut_.rect.left);
+    if (last <= first) continue;
+    if (whole) {
+      std::memcpy(dest_.pixel(int(loadedOut_.rect.left + first), int(y)), row + size_t(first) * pixelBytes,
+                  size_t(last - first) * pixelBytes);
+      continue;
     }
+    for (int64_t i = first; i < last; ++i)
+      std::memcpy(dest_.pixel(int(loadedOut_.rect.left + i), int(y)) + offset, row + size_t(i) * pixelBytes,
+                  pixelBytes);
   }
 }
 

@@ -23,6 +23,8 @@ class PoolBlurRunner final : public BlurRunner {
     const Tiling tiling = makeTiling(area, rows ? TilingMode::rowBands : TilingMode::columnBands);
     const int slots = slotCount(processors_, tiling.totalUnits, tiling.mode);
     if (scratch_.size() < static_cast<size_t>(slots)) scratch_.resize(static_cast<size_t>(slots));
+    // Sized here so that no worker allocates.
+    for (int i = 0; i < slots; ++i) scratch_[static_cast<size_t>(i)].reserve(area, pass);
     BandWork work(image, area, pass, scratch_);
     orichalcumite::runPass(rows ? PassKind::blurRows : PassKind::blurColumns, tiling, work,
                            processors_);
@@ -70,6 +72,7 @@ HeightFieldParams heightParams(const EffectSettings& s, const Rect32& region,
   p.texture.zoom = s.textureZoom;
   p.texture.panX = s.texturePanX;
   p.texture.panY = s.texturePanY;
+  p.texture.tile = pictureTextureTile(s.texturePicture);
   p.texture.previewLeft = options.previewScale > 1 ? options.previewLeft : 0;
   p.texture.previewTop = options.previewScale > 1 ? options.previewTop : 0;
   p.regionWidth = region.width();
