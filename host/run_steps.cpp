@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 
 #include "host/host_image.h"
+#include "pictures/picture.h"
+#include "pictures/picture_slots.h"
 #include "host/host_render_source.h"
 #include "render/render_driver.h"
 #include "settings/effect_settings.h"
@@ -23,8 +26,24 @@ void releaseRun(EffectSettings& /*s*/, PluginState& state) {
   state.runInitialised = 0;
 }
 
-// Stand-in until picture loading lands: the render does not sample pictures yet.
-bool loadRunPictures(EffectSettings& /*s*/) { return true; }
+namespace {
+
+// The pictures of the settings slots. They live as long as the module is loaded, so a repeat
+// of the filter finds them again; a load replaces (and so frees) the old picture.
+std::unique_ptr<Picture>& environmentSlot() {
+  static std::unique_ptr<Picture> picture;
+  return picture;
+}
+
+}  // namespace
+
+// Until picture files can be loaded, the run uses the built-in environment.
+bool loadRunPictures(EffectSettings& s) {
+  std::unique_ptr<Picture>& environment = environmentSlot();
+  if (!environment) environment = defaultEnvironmentPicture();
+  s.environmentPicture = environment.get();
+  return s.environmentPicture != nullptr;
+}
 void loadDescriptorPictures(EffectSettings& /*s*/) {}
 
 // Stand-in until undo and the main dialog land: a request for the dialog is answered as if
