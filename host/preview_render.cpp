@@ -133,6 +133,8 @@ int16_t renderPreview(ps::FilterRecord& rec, const EffectSettings& s, PluginStat
   options.previewScale = zoom;
   options.previewLeft = region.left * zoom;
   options.previewTop = region.top * zoom;
+  options.imageWidth = image.width();
+  options.imageHeight = image.height();
   state.maskNotNeeded = 0;
   return renderEffect(s, source, options);
 }

@@ -56,7 +56,10 @@ bool runMainDialog(ps::FilterRecord& /*rec*/, EffectSettings& /*s*/, PluginState
 int16_t renderToHost(ps::FilterRecord& rec, const EffectSettings& s, PluginState& state) {
   state.maskNotNeeded = 0;
   HostRenderSource source(rec, state, s.glue);
-  return renderEffect(s, source);
+  RenderOptions options;
+  options.imageWidth = source.region().width();
+  options.imageHeight = source.region().height();
+  return renderEffect(s, source, options);
 }
 
 // Stand-ins until persistent user state lands.

@@ -15,6 +15,10 @@ struct RenderOptions {
   int previewScale = 1;   // the preview's reduction; 1 for full renders
   int32_t previewLeft = 0;  // image coordinates of a preview region's top-left corner
   int32_t previewTop = 0;
+  // Size of the whole image (the filter rectangle) at full resolution; 0 takes the region's.
+  // The gobos centre on it.
+  int32_t imageWidth = 0;
+  int32_t imageHeight = 0;
 };
 
 // Renders the effect of `settings` over `target`'s region. The settings are read once, at the
