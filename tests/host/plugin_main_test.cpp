@@ -7,7 +7,9 @@
 #include "app/descriptor.h"
 #include "app/host_session.h"
 #include "app/image.h"
+#include "host/host_image.h"
 #include "host/plugin_main.h"
+#include "host/preview_render.h"
 #include "settings/effect_settings.h"
 #include "settings/parameter_table.h"
 
@@ -128,6 +130,64 @@ TEST(PluginMain, UnselectedPixelsKeepTheirValuesInEveryDepth) {
       }
     EXPECT_GT(changed, 0);
   }
+}
+
+TEST(PluginMain, ImagesWiderThanSixteenBitCoordinatesRender) {
+  Image image = testImage(30001, 3, 1);
+  std::vector<uint8_t> selection(image.pixelCount(), 0);
+  for (int x = 29990; x < 30001; ++x) selection[size_t(30001 + x)] = 255;
+  const Image before = image;
+  auto session = makeSession(image, selection);
+  ASSERT_EQ(session->run(false), 0);
+  EXPECT_TRUE(session->usedBigCoordinates());
+  session->writeResult();
+  EXPECT_EQ(image.sample(100, 1, 0), before.sample(100, 1, 0));
+  EXPECT_NE(image.sample(30000, 1, 0), before.sample(30000, 1, 0));
+}
+
+TEST(PluginMain, AOnePixelSelectionRenders) {
+  Image image = testImage(50, 40);
+  std::vector<uint8_t> selection(image.pixelCount(), 0);
+  selection[20 * 50 + 25] = 255;
+  const Image before = image;
+  auto session = makeSession(image, selection);
+  ASSERT_EQ(session->run(false), 0);
+  session->writeResult();
+  for (int y = 0; y < 40; ++y)
+    for (int x = 0; x < 50; ++x)
+      if (x != 25 || y != 20) {
+        ASSERT_EQ(image.sample(x, y, 1), before.sample(x, y, 1));
+      }
+}
+
+TEST(Preview, FitZoomAndVisibleRegion) {
+  EXPECT_EQ(fitZoom({0, 0, 1000, 2000}), 4);
+  EXPECT_EQ(fitZoom({0, 0, 100, 100}), 1);
+  const Rect32 region = visibleRegion({0, 0, 1000, 2000}, {4, 0, 0});
+  EXPECT_EQ(region, (Rect32{0, 0, 250, 500}));
+  // The pan is clamped so that the view never leaves the image.
+  const Rect32 panned = visibleRegion({0, 0, 3000, 4000}, {2, 100000, 100000});
+  EXPECT_EQ(panned.right, 2000);
+  EXPECT_EQ(panned.bottom, 1500);
+}
+
+TEST(Preview, RendersTheReducedViewEvenWithATinyRadius) {
+  Image image = testImage(800, 600);
+  auto session = makeSession(image);
+  ASSERT_EQ(session->prepare(), 0);
+  EffectSettings s{};
+  resetRunTimeFields(s);
+  loadFactoryDefaults(s);
+  s.radius = 2;
+  s.shape = 1;
+  PluginState state{};
+  resetPluginState(state);
+  ASSERT_EQ(renderPreview(session->record(), s, state, {8, 0, 0}), 0);
+  EXPECT_EQ(state.previewWidth, 100);
+  EXPECT_EQ(state.previewHeight, 75);
+  EXPECT_EQ(state.previewPlanes, 3);
+  ASSERT_NE(state.previewPixels, nullptr);
+  releasePreviewPixels(state);
 }
 
 }  // namespace
