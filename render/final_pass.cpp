@@ -44,7 +44,7 @@ class FinalPassWork final : public PassWork {
         shade_(shade),
         context_(context),
         region_(target.region()),
-        finish_(target.finishContext()) {}
+        finish_(makeFinishPlan(target.finishContext())) {}
 
   int16_t result() const { return result_; }
 
@@ -92,7 +92,8 @@ class FinalPassWork final : public PassWork {
             region_.left + u.right};
   }
 
-  // Finishes and writes the unit. A unit without a buffer writes transparent black.
+  // Finishes and writes the unit row by row. A unit without a buffer finishes transparent
+  // black material. The band buffer is the finish's scratch space; it is freed afterwards.
   void writeUnit(const WorkUnit& unit, BandBuffer* band) {
     const Rect32 rect = absolute(unit);
     if (const int16_t r = target_.fetch(rect); r != 0) {
@@ -108,12 +109,15 @@ class FinalPassWork final : public PassWork {
     target_.readMask(rect, mask_.data(), w);
     for (int32_t y = rect.top; y < rect.bottom; ++y) {
       const size_t rowStart = static_cast<size_t>(y - rect.top) * static_cast<size_t>(w);
-      const Rgba* material = band ? band->pixel(rect.left, y) : nullptr;
-      for (int32_t x = rect.left; x < rect.right; ++x) {
-        const size_t i = rowStart + static_cast<size_t>(x - rect.left);
-        const Rgba m = material ? material[x - rect.left] : Rgba{};
-        out_[i] = finishPixel(m, source_[i], mask_[i] / 255.0f, x, y, finish_);
+      Rgba* material;
+      if (band) {
+        material = band->pixel(rect.left, y);
+      } else {
+        blank_.assign(static_cast<size_t>(w), Rgba{});  // finishRow works in the row
+        material = blank_.data();
       }
+      finishRow(finish_, material, &source_[rowStart], &mask_[rowStart], &out_[rowStart],
+                rect.left, y, w);
     }
     target_.write(rect, &out_[0].red, w * 4);
   }
@@ -122,9 +126,9 @@ class FinalPassWork final : public PassWork {
   ShadeBand shade_;
   const void* context_;
   Rect32 region_;
-  FinishContext finish_;
+  FinishPlan finish_;  // the glue mode's row kernel, chosen once for the pass
   int16_t result_ = 0;
-  std::vector<Rgba> source_, out_;
+  std::vector<Rgba> source_, out_, blank_;
   std::vector<uint8_t> mask_;
 };
 

@@ -1,11 +1,14 @@
-// The per-pixel finish of the final pass: alpha boost and clamping, colour-overflow spreading,
+// The finish of the final pass: alpha boost and clamping, colour-overflow spreading,
 // greyscale, the glue combination with the source, the over operator, the preview's
-// checkerboard and the selection blend. Plain functions over plain colours.
+// checkerboard and the selection blend. finishPixel finishes one pixel; the final pass
+// finishes whole rows with finishRow, whose glue kernel is chosen once per pass. Both give
+// the same result for the same pixel.
 #pragma once
 
 #include <cstdint>
 
 #include "pictures/rgba.h"
+#include "render/glue_modes.h"
 
 namespace orichalcumite {
 
@@ -30,13 +33,27 @@ void compositeOver(const Rgba& src, Rgba& dst);
 // The preview's background grey at (x, y): 8 × 8 squares of 1.0 and 0.8.
 inline float checkerboardGrey(int32_t x, int32_t y) { return ((x ^ y) & 8) == 0 ? 1.0f : 0.8f; }
 
-// Combines the material with the source through the glue mode. Until the glue modes land
-// every mode combines as "normal", which returns the material unchanged.
-Rgba glue(const Rgba& material, const Rgba& source, int mode);
-
 // Finishes one pixel: material as the shader left it, the source pixel, the selection value
-// m in 0..1 and the pixel's image coordinates (for the checkerboard). Returns what is written.
+// m in 0..1 and the pixel's image coordinates (for the checkerboard). Returns what is written:
+// HDR outputs get the material (colours at most 65535) without a glue mode; every other
+// output gets colours in 0..1.
 Rgba finishPixel(Rgba material, const Rgba& source, float mask, int32_t x, int32_t y,
                  const FinishContext& context);
+
+// The finish of one pass, derived once from its context.
+struct FinishPlan {
+  FinishContext context;
+  GlueRowKernel glueRow = nullptr;  // the kernel of context.glue
+};
+
+FinishPlan makeFinishPlan(const FinishContext& context);
+
+// Finishes `count` pixels of image row `y` starting at column `x`: material, source, the
+// selection as bytes 0..255 (255 = fully selected) and the output, each `count` long.
+// `material` is the row's scratch space: on return it holds the prepared material, with the
+// glue colour in place of its colour for the modes that hand their result back (glow,
+// reflect, shimmer, lustre). `out` must not overlap the inputs. No allocation; any thread.
+void finishRow(const FinishPlan& plan, Rgba* material, const Rgba* source, const uint8_t* mask,
+               Rgba* out, int32_t x, int32_t y, int32_t count);
 
 }  // namespace orichalcumite
