@@ -43,7 +43,7 @@ Rgba finishPixel(Rgba material, const Rgba& source, float mask, int32_t x, int32
 // The finish of one pass, derived once from its context.
 struct FinishPlan {
   FinishContext context;
-  GlueRowKernel glueRow = nullptr;  // the kernel of context.glue
+  GlueRowKernel glueRow = glueRowKernel(1);  // the kernel of context.glue
 };
 
 FinishPlan makeFinishPlan(const FinishContext& context);

@@ -23,11 +23,11 @@ constexpr float kMaxMaterial = 256.0f;
 constexpr int64_t kMaxMaterialFixed = int64_t(kMaxMaterial) * kOne;
 
 // The whole part of v × 32768, for v in 0..limit; negative values and NaN give 0, larger
-// values the limit.
+// values the limit (a NaN fails the first test). The limits × 32768 fit in 32 bits.
 inline int64_t fixedOf(float v, float limit) {
-  if (!(v > 0.0f)) return 0;
-  if (v >= limit) return int64_t(limit * 32768.0f);
-  return int64_t(v * 32768.0f);  // exact scaling by a power of two, then truncation
+  v = v > 0.0f ? v : 0.0f;
+  v = v < limit ? v : limit;
+  return int32_t(v * 32768.0f);  // exact scaling by a power of two, then truncation
 }
 
 // A material channel, limited to kMaxMaterial.
