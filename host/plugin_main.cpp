@@ -141,6 +141,12 @@ void clearRequests(ps::FilterRecord& rec) {
   rec.inRect = rec.outRect = rec.maskRect = {0, 0, 0, 0};
 }
 
+void tellNotEnoughMemory() {
+  tellUser("Not Enough Memory",
+           "The filter cannot run because it can't get enough RAM (memory). Try re-selecting "
+           "the image.");
+}
+
 void doAbout() {
   tellUser("About",
            "Orichalcumite turns a selection, or the edge of a layer's transparency, into a "
@@ -200,10 +206,8 @@ void doStart() {
   s.hostCanDisplay = rec.advanceState && rec.displayPixels ? 1 : 0;
 
   initialiseRun(s, state, descriptorPresent(rec));
-  if (!loadRunPictures(s)) {
-    tellUser("Not Enough Memory",
-             "The filter cannot run because it can't get enough RAM (memory). Try re-selecting "
-             "the image.");
+  if (!loadRunPictures(s, filterRectangle(rec).width())) {
+    tellNotEnoughMemory();
     call.setResult(1);
   }
   if (!rec.advanceState) {
@@ -240,6 +244,14 @@ void doStart() {
     return;
   }
 
+  // The descriptor or the dialog may have changed the texture choice.
+  if (!prepareTextureTile(s, filterRectangle(rec).width())) {
+    tellNotEnoughMemory();
+    call.setResult(1);
+    releaseRun(s, state);
+    clearRequests(rec);
+    return;
+  }
   const int16_t result = renderToHost(rec, s, state);
   clearRequests(rec);
   if (result != 0) {

@@ -7,6 +7,11 @@
 #include "host/host_image.h"
 #include "pictures/picture.h"
 #include "pictures/picture_slots.h"
+#include "pictures/texture_generators.h"
+#include "pictures/texture_tile.h"
+#include "render/picture_target.h"
+#include "render/worker_pool.h"
+#include "settings/random_generator.h"
 #include "host/host_render_source.h"
 #include "render/render_driver.h"
 #include "settings/effect_settings.h"
@@ -35,14 +40,48 @@ std::unique_ptr<Picture>& environmentSlot() {
   return picture;
 }
 
+// The procedural texture tile and the choice it was built for.
+struct TextureSlot {
+  std::unique_ptr<Picture> tile;
+  int choice = 0;
+};
+
+TextureSlot& textureSlot() {
+  static TextureSlot slot;
+  return slot;
+}
+
 }  // namespace
 
 // Until picture files can be loaded, the run uses the built-in environment.
-bool loadRunPictures(EffectSettings& s) {
+bool loadRunPictures(EffectSettings& s, int32_t imageWidth) {
   std::unique_ptr<Picture>& environment = environmentSlot();
   if (!environment) environment = defaultEnvironmentPicture();
   s.environmentPicture = environment.get();
-  return s.environmentPicture != nullptr;
+  return s.environmentPicture != nullptr && prepareTextureTile(s, imageWidth);
+}
+
+bool prepareTextureTile(EffectSettings& s, int32_t imageWidth) {
+  TextureSlot& slot = textureSlot();
+  if (!slot.tile || slot.choice != s.textureChoice) {
+    // "Texture file" has no procedural tile: the loaded picture is its tile.
+    auto tile = buildTextureTile(s.textureChoice, runRandom(), std::max(imageWidth, 1),
+                                 poolPictureRunner(processorCount()));
+    if (tile) {
+      slot.tile = std::move(tile);
+      slot.choice = s.textureChoice;
+    } else if (!slot.tile) {
+      slot.tile = buildTextureTile(kDefaultTextureChoice, runRandom(), std::max(imageWidth, 1));
+      slot.choice = kDefaultTextureChoice;
+    }
+  }
+  if (!slot.tile) return false;
+  // Until texture files can be loaded, the "texture file" choice has no picture, and the
+  // texture pass then does nothing.
+  s.texturePicture = s.textureChoice == kTextureChoiceFile ? nullptr : slot.tile.get();
+  s.textureWidth = slot.tile->width();
+  s.textureHeight = slot.tile->height();
+  return true;
 }
 void loadDescriptorPictures(EffectSettings& /*s*/) {}
 

@@ -19,8 +19,11 @@ void initialiseRun(EffectSettings& s, PluginState& state, bool descriptorPresent
 void releaseRun(EffectSettings& s, PluginState& state);
 
 // Loads the environment and texture pictures. False when they cannot be made (not enough
-// memory).
-bool loadRunPictures(EffectSettings& s);
+// memory). `imageWidth` is the filter rectangle's width (the walk textures draw by it).
+bool loadRunPictures(EffectSettings& s, int32_t imageWidth);
+// Makes the texture tile of the current texture choice (rebuilt only when the choice
+// changed) and points the settings at it. False when no tile can be made.
+bool prepareTextureTile(EffectSettings& s, int32_t imageWidth);
 // Finds and loads the pictures a scripting descriptor named.
 void loadDescriptorPictures(EffectSettings& s);
 
