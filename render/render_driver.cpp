@@ -6,6 +6,8 @@
 #include "render/box_blur.h"
 #include "render/final_pass.h"
 #include "render/height_field.h"
+#include "render/shading_plan.h"
+#include "render/surface_shader.h"
 #include "render/worker_pool.h"
 #include "settings/effect_settings.h"
 
@@ -106,8 +108,16 @@ int16_t buildHeightField(HeightFieldBuilder& builder, RenderSource& target, cons
   return 0;
 }
 
-void shadeWithHeights(const void* context, BandBuffer& band, const Rect32& region) {
-  shadeHeightGrey(*static_cast<const HeightView*>(context), band, region);
+// What the final pass's workers shade with. Bands are shaded one at a time, so the one
+// scratch is never used by two at once.
+struct ShadingRun {
+  const ShadingPlan* plan;
+  ShadingScratch* scratch;
+};
+
+void shadeWithPlan(const void* context, BandBuffer& band, const Rect32& region) {
+  const auto* run = static_cast<const ShadingRun*>(context);
+  shadeBand(*run->plan, band, region, *run->scratch);
 }
 
 }  // namespace
@@ -126,19 +136,30 @@ int16_t renderEffect(const EffectSettings& settings, RenderSource& target,
   if (const int16_t result = buildHeightField(builder, target, region); result != 0)
     return result;
 
-  // Until the surface shader lands, every glue mode shows the grey height picture, which
-  // needs the extremes of the field whatever the mode.
-  const Rect32 inField{kHeightFieldMargin, kHeightFieldMargin, kHeightFieldMargin + region.height(),
-                       kHeightFieldMargin + region.width()};
-  const HeightExtremes extremes = snapshot->glue == kHeightGlueMode
-                                      ? builder.extremes()
-                                      : heightExtremes(builder.field(), inField);
   HeightView heights;
   heights.origin = builder.field().row(kHeightFieldMargin) + kHeightFieldMargin;
   heights.stride = builder.field().stride();
-  heights.minimum = static_cast<float>(extremes.minimum);
-  heights.maximum = static_cast<float>(extremes.maximum);
-  return runFinalPass(target, &shadeWithHeights, &heights, processors);
+  // The builder records the extremes only for the "height" material, the one that reads them.
+  heights.minimum = static_cast<float>(builder.extremes().minimum);
+  heights.maximum = static_cast<float>(builder.extremes().maximum);
+
+  ShadingInputs shading;
+  shading.settings = snapshot.get();
+  shading.heights = heights;
+  shading.profile = &builder.profile();
+  shading.environment = snapshot->environmentPicture;
+  shading.regionWidth = region.width();
+  shading.regionHeight = region.height();
+  shading.previewScale = options.previewScale;
+  shading.offsetX = options.previewLeft;
+  shading.offsetY = options.previewTop;
+  shading.imageWidth = options.imageWidth;
+  shading.imageHeight = options.imageHeight;
+  const std::unique_ptr<ShadingPlan> plan = makeShadingPlan(shading);
+  ShadingScratch scratch;
+  if (!plan || !scratch.prepare(region.width())) return -108;
+  const ShadingRun run{plan.get(), &scratch};
+  return runFinalPass(target, &shadeWithPlan, &run, processors);
 }
 
 }  // namespace orichalcumite
