@@ -66,6 +66,7 @@ EffectSettings testSettings() {
   s.shape = 1;  // ramp
   s.textureChoice = 1;
   s.radius = 10;
+  s.glue = 14;  // the "height" material shows the field itself: white on top, dark deep down
   return s;
 }
 
