@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Installs every Debian package the project needs to build, test and run.
+# Installs every Debian package the project needs to build, test and run
+# (with --bench also those the benchmarks need).
 # Safe to run again: packages already present are left alone. Needs root (or sudo).
 set -euo pipefail
 
+# --bench adds what the benchmarks compare against.
 packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev googletest libbenchmark-dev
@@ -11,6 +13,8 @@ packages=(
   libjpeg62-turbo-dev
   python3
 )
+
+if [ "${1:-}" = "--bench" ]; then packages+=(gegl); fi
 
 missing=()
 for p in "${packages[@]}"; do
