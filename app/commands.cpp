@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <charconv>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -255,8 +256,11 @@ int renderCommand(const RenderRequest& request, const std::atomic<bool>& cancel)
   auto module = PluginModule::open(modulePath, &error);
   if (!module) return failed(kExitBadInput, error);
 
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point readStart = Clock::now();
   auto image = readImageFile(request.input, &error);
   if (!image) return failed(kExitBadInput, error);
+  const Clock::time_point filterStart = Clock::now();
   const EnableContext document = documentMode(image->isGrey(), image->type());
   const ModeDecision decision = moduleAccepts(module->pipl(), document);
   if (!decision.accepted)
@@ -281,6 +285,7 @@ int renderCommand(const RenderRequest& request, const std::atomic<bool>& cancel)
 
   const int16_t result = session->run(request.dialog);
   bar.finish();
+  const Clock::time_point writeStart = Clock::now();
   if (cancel.load() || result == ps::userCanceledErr) return failed(kExitCancelled, "cancelled");
   if (result != ps::noErr) return moduleFailure(*session, result);
   if ((image->width() > kMax16BitExtent || image->height() > kMax16BitExtent) && !session->usedBigCoordinates())
@@ -311,6 +316,12 @@ int renderCommand(const RenderRequest& request, const std::atomic<bool>& cancel)
     return failed(kExitBadInput, error);
   }
   if (record && !record->commit(&error)) return failed(kExitBadInput, error);
+  if (request.timing) {
+    const auto seconds = [](Clock::duration d) { return std::chrono::duration<double>(d).count(); };
+    std::fprintf(stderr, "timing: read %.3f s, filter %.3f s, write %.3f s\n",
+                 seconds(filterStart - readStart), seconds(writeStart - filterStart),
+                 seconds(Clock::now() - writeStart));
+  }
   return kExitDone;
 }
 

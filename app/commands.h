@@ -23,6 +23,7 @@ struct RenderRequest {
   std::string plugin;               // module path, or empty for the one beside the program
   bool quiet = false;
   bool dialog = false;
+  bool timing = false;  // report how long reading, filtering and writing took
 };
 
 int renderCommand(const RenderRequest& request, const std::atomic<bool>& cancel);

@@ -51,6 +51,7 @@ Options of render:
   --dialog                let the module show its dialog
   --plugin MODULE         the filter module (default: Orichalcumite.8bf beside this program)
   --quiet                 no progress bar
+  --timing                report how long reading, filtering and writing took
 Without --set or --action the module uses its own last settings.
 
 info lists the module's properties and every setting with its key, type, range and default,
@@ -119,6 +120,8 @@ int render(int argc, char** argv) {
     }
     if (args.flag("--quiet")) {
       request.quiet = true;
+    } else if (args.flag("--timing")) {
+      request.timing = true;
     } else if (args.flag("--dialog")) {
       request.dialog = true;
     } else if (args.option("--output", "-o", &value, &error)) {

@@ -41,12 +41,18 @@ GEGL_BEVEL = """<gegl><node operation='gegl:bump-map'><params><param name='azimu
 """
 
 
-def run(cmd, cwd=None):
+def run(cmd, cwd=None, filter_times=None):
+    """Runs a command, returns its wall time; with --timing in cmd, also collects the time the
+    program reports for the filter itself into filter_times."""
     start = time.perf_counter()
     proc = subprocess.run(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True, cwd=cwd)
     elapsed = time.perf_counter() - start
     if proc.returncode != 0:
         sys.exit(f"failed ({proc.returncode}): {' '.join(cmd)}\n{proc.stderr}")
+    if filter_times is not None:
+        for line in proc.stderr.splitlines():
+            if line.startswith("timing:"):
+                filter_times.append(float(line.split("filter ")[1].split(" s")[0]))
     return elapsed
 
 
@@ -82,13 +88,14 @@ def main():
             if args.only and name not in args.only:
                 continue
             cmd = [program, "render", image, "--selection", selection,
-                   "-o", os.path.join(work, name + ".ppm"), "--quiet"]
+                   "-o", os.path.join(work, name + ".ppm"), "--quiet", "--timing"]
             for s in sets:
                 cmd += ["--set", s]
-            times = [run(cmd) for _ in range(args.runs)]
+            filter_times = []
+            times = [run(cmd, filter_times=filter_times) for _ in range(args.runs)]
             medians[name] = statistics.median(times)
-            print(f"{name:12s} median {medians[name]:.3f} s   runs " +
-                  " ".join(f"{t:.3f}" for t in times))
+            print(f"{name:12s} median {medians[name]:.3f} s (filter alone {statistics.median(filter_times):.3f} s)"
+                  "   runs " + " ".join(f"{t:.3f}" for t in times))
         if "ramp-r35" in medians and "ramp-r100" in medians:
             print(f"radius 100 / radius 35: {medians['ramp-r100'] / medians['ramp-r35']:.2f}")
         if "default" in medians and "weathered" in medians:
