@@ -463,6 +463,7 @@ const ReflectionCoordinateTable& reflectionCoordinateTable() {
       const double u = 0.5 + 0.5 * std::atan(0.010782459 * dh);
       t.values[static_cast<size_t>(i)] = static_cast<float>(std::clamp(u, 0.0, 1.0));
     }
+    t.values[T::kIntervals + 1] = t.values[T::kIntervals];
     return t;
   }();
   return table;

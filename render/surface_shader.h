@@ -125,19 +125,22 @@ inline float reflectionCoordinate(float dh) {
   return u > 0.0f ? std::min(u, 1.0f) : 0.0f;
 }
 
-// reflectionCoordinate by linear interpolation in a table over -146..146 (beyond, the result
-// is 0 or 1 anyway). Within 1e-6 of the exact value everywhere: the curve bends so little
-// over a table step of 0.285 that the interpolation error stays below 4e-7.
+// reflectionCoordinate by linear interpolation in a table over -144.439..144.439, where the
+// arctangent reaches 1 radian and the coordinate 0 or 1; beyond, the coordinate stays there,
+// so the table's ends fall on the curve's kinks. Within 1e-6 of the exact value everywhere:
+// the curve bends so little over a table step of 0.28 that linear interpolation errs by less
+// than 4e-7.
 struct ReflectionCoordinateTable {
   static constexpr int kIntervals = 1024;
-  static constexpr float kReach = 146.0f;
+  static constexpr float kReach = 144.439f;  // tan(1) / 0.010782459
   static constexpr float kStepsPerUnit = kIntervals / (2.0f * kReach);
-  std::array<float, kIntervals + 1> values{};
+  // One entry per step end, and the last once more so that the far end interpolates too.
+  std::array<float, kIntervals + 2> values{};
 
   float at(float dh) const {
     float t = (dh + kReach) * kStepsPerUnit;
     // NaN lands on entry 0.
-    t = t > 0.0f ? std::min(t, static_cast<float>(kIntervals) - 0.0001f) : 0.0f;
+    t = t > 0.0f ? std::min(t, static_cast<float>(kIntervals)) : 0.0f;
     const int i = static_cast<int>(t);
     const float a = values[static_cast<size_t>(i)];
     return a + (values[static_cast<size_t>(i) + 1] - a) * (t - static_cast<float>(i));
