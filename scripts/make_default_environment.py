@@ -45,6 +45,11 @@ BAND = (58, 62, 72)             # the dark horizon band
 FLOOR_NEAR = (146, 110, 78)     # warm floor just below the band
 FLOOR_FAR = (60, 43, 31)         # darker towards the bottom
 
+# At factory settings the oil-film tint (iridescence 100 with no film colour) doubles what the
+# surface reflects, so the picture is stored at half its brightness: reflected
+# at factory settings it reads at full brightness, with headroom for the highlights.
+EXPOSURE = 0.5
+
 HAZE_END = 0.535   # sky ends here (the centre, 0.5, lies in the haze)
 BAND_END = 0.625   # the band spans HAZE_END..BAND_END
 
@@ -88,7 +93,7 @@ def render():
                     c = colour_at((col + (sx + 0.5) / n) / SIDE, (row + (sy + 0.5) / n) / SIDE)
                     for i in range(3):
                         acc[i] += c[i]
-            pixels.append(tuple(min(255, max(0, int(round(v / (n * n))))) for v in acc))
+            pixels.append(tuple(min(255, max(0, int(round(EXPOSURE * v / (n * n))))) for v in acc))
     return pixels
 
 
