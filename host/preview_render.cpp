@@ -131,8 +131,9 @@ int16_t renderPreview(ps::FilterRecord& rec, const EffectSettings& s, PluginStat
   RenderOptions options;
   options.processors = processors;
   options.previewScale = zoom;
-  options.previewLeft = region.left * zoom;
-  options.previewTop = region.top * zoom;
+  // The region's place in the image, in full-resolution pixels from the image's own corner.
+  options.previewLeft = region.left * zoom - image.left;
+  options.previewTop = region.top * zoom - image.top;
   options.imageWidth = image.width();
   options.imageHeight = image.height();
   state.maskNotNeeded = 0;

@@ -20,21 +20,6 @@ bool BandBuffer::allocate(const Rect32& unit) {
   return true;
 }
 
-void shadeHeightGrey(const HeightView& heights, BandBuffer& band, const Rect32& region) {
-  const float g0 = 255.0f;
-  const float range = std::max(heights.maximum - heights.minimum, 1.0f);
-  const Rect32& unit = band.unit();
-  for (int32_t y = unit.top; y < unit.bottom; ++y) {
-    Rgba* out = band.pixel(unit.left, y);
-    const float* h = heights.origin + (y - region.top) * heights.stride + (unit.left - region.left);
-    for (int32_t x = unit.left; x < unit.right; ++x, ++out, ++h) {
-      const float grey = std::clamp(g0 - (*h - heights.minimum) * g0 / range, 0.0f, 255.0f);
-      const float v = grey / 255.0f;
-      *out = {v, v, v, 1.0f};
-    }
-  }
-}
-
 namespace {
 
 class FinalPassWork final : public PassWork {

@@ -48,10 +48,6 @@ class BandBuffer {
 // back. `region` is the render region, whose top-left is height-field pixel (0, 0).
 using ShadeBand = void (*)(const void* context, BandBuffer& band, const Rect32& region);
 
-// The grey height picture of the "height" material: the deepest point of the region is black,
-// the top plateau white. Used for every glue mode until the surface shader lands.
-void shadeHeightGrey(const HeightView& heights, BandBuffer& band, const Rect32& region);
-
 // Runs the final pass over the render region of `target`. Returns 0, or the host result that
 // ended it (-128 when the user cancelled).
 int16_t runFinalPass(RenderSource& target, ShadeBand shade, const void* shadeContext,
