@@ -1,11 +1,13 @@
 #!/usr/bin/env python3
 """Renders side-by-side pictures for a person to judge: every bevel shape, every built-in
-texture or every glue mode, applied to the bundled emblem (flattened onto a grey background,
-its alpha used as the selection).
+texture, every glue mode or every weathering layer, applied to the bundled emblem (flattened
+onto a grey background, its alpha used as the selection) or, with --photo, to the bundled
+landscape with the emblem's shape as the selection.
 
     python3 scripts/make_gallery.py shapes [-o out/shapes.png] [--set NAME=VALUE ...]
     python3 scripts/make_gallery.py textures [...]
-    python3 scripts/make_gallery.py glue [...]
+    python3 scripts/make_gallery.py glue --photo [...]
+    python3 scripts/make_gallery.py weathering [...]
 
 Tiles are laid out row by row in index order (shape 1 ramp ... 14 edgeless; texture 2 claws
 ... 12 fractal; glue 1 normal ... 74 contrast negate); `orichalcumite info` lists the names.
@@ -26,6 +28,12 @@ SETS = {
     "glue": ("glue", 1, 74, 10),
 }
 
+# One tile per weathering layer, each alone at a clearly visible strength.
+WEATHERING = [
+    ["tarnish=80"], ["abrasion=80"], ["rain=80"], ["rain=80", "wet rain=true"],
+    ["blotches=60"], ["moss=70"], ["moss=70", "leakiness=60"], ["dust=70"], ["grit=60"],
+]
+
 
 def code(what, index):
     """The scripting code of an enumeration index."""
@@ -38,14 +46,23 @@ def code(what, index):
 
 def main():
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    ap.add_argument("what", choices=sorted(SETS))
+    ap.add_argument("what", choices=sorted(SETS) + ["weathering"])
     ap.add_argument("-o", "--output")
     ap.add_argument("--build", default=os.path.join(ROOT, "build"))
-    ap.add_argument("--input", default=os.path.join(ROOT, "examples", "emblem.png"))
+    ap.add_argument("--input", default=os.path.join(ROOT, "examples", "emblem.png"),
+                    help="an RGBA picture: its colour over grey is the source, its alpha the selection")
+    ap.add_argument("--photo", action="store_true",
+                    help="use examples/landscape.png as the source and the input's alpha as the selection")
     ap.add_argument("--set", action="append", default=[], help="extra settings for every tile")
     ap.add_argument("--scale", type=float, default=0.5, help="tile size relative to the input")
     args = ap.parse_args()
-    name, first, last, across = SETS[args.what]
+    if args.what == "weathering":
+        variants = [(f"w{i}", extra) for i, extra in enumerate(WEATHERING)]
+        across = 5
+    else:
+        name, first, last, across = SETS[args.what]
+        variants = [(f"{index:03d}", [f"{name}={code(args.what, index)}"])
+                    for index in range(first, last + 1)]
     output = args.output or os.path.join(ROOT, "out", f"{args.what}.png")
     os.makedirs(os.path.dirname(os.path.abspath(output)), exist_ok=True)
     program = os.path.join(args.build, "bin", "orichalcumite")
@@ -58,15 +75,18 @@ def main():
         info = subprocess.run(["oiiotool", "--info", args.input], capture_output=True, text=True,
                               check=True).stdout.splitlines()[0]
         width, height = (int(v) for v in info.split(":", 1)[1].split(",")[0].split(" x "))
-        subprocess.run(["oiiotool", args.input, "--pattern", "constant:color=0.42,0.45,0.5,1",
-                        f"{width}x{height}", "4", "--over", "--ch", "R,G,B", "-o", flat], check=True)
+        if args.photo:
+            subprocess.run(["oiiotool", os.path.join(ROOT, "examples", "landscape.png"),
+                            "--resize", f"{width}x{height}", "-o", flat], check=True)
+        else:
+            subprocess.run(["oiiotool", args.input, "--pattern", "constant:color=0.42,0.45,0.5,1",
+                            f"{width}x{height}", "4", "--over", "--ch", "R,G,B", "-o", flat], check=True)
         subprocess.run(["oiiotool", args.input, "--ch", "A", "-o", selection], check=True)
         tiles = []
-        for index in range(first, last + 1):
-            tile = os.path.join(work, f"tile{index:03d}.png")
-            cmd = [program, "render", flat, "--selection", selection, "-o", tile, "--quiet",
-                   "--set", f"{name}={code(args.what, index)}"]
-            for s in args.set:
+        for label, extra in variants:
+            tile = os.path.join(work, f"tile{label}.png")
+            cmd = [program, "render", flat, "--selection", selection, "-o", tile, "--quiet"]
+            for s in extra + args.set:
                 cmd += ["--set", s]
             result = subprocess.run(cmd, capture_output=True, text=True)
             if result.returncode != 0:
