@@ -3,6 +3,7 @@
 #include <memory>
 #include <vector>
 
+#include "pictures/noise_tables.h"
 #include "render/box_blur.h"
 #include "render/final_pass.h"
 #include "render/height_field.h"
@@ -10,6 +11,7 @@
 #include "render/surface_shader.h"
 #include "render/worker_pool.h"
 #include "settings/effect_settings.h"
+#include "settings/random_generator.h"
 
 namespace orichalcumite {
 namespace {
@@ -129,6 +131,8 @@ int16_t renderEffect(const EffectSettings& settings, RenderSource& target,
   const Rect32 region = target.region();
   if (region.isEmpty()) return 0;
   const int processors = options.processors > 0 ? options.processors : processorCount();
+  // The seeded noise tables of this render; workers only read them.
+  const auto noise = std::make_unique<NoiseTables>(makeNoiseTables(snapshot->randomSeed));
 
   PoolBlurRunner blurRunner(processors);
   HeightFieldBuilder builder(&blurRunner);
@@ -155,8 +159,18 @@ int16_t renderEffect(const EffectSettings& settings, RenderSource& target,
   shading.offsetY = options.previewTop;
   shading.imageWidth = options.imageWidth;
   shading.imageHeight = options.imageHeight;
-  const std::unique_ptr<ShadingPlan> plan = makeShadingPlan(shading);
+  shading.noise = noise.get();
+  // The render's own generator, seeded from the run's so that a run can be replayed. Drawn
+  // from only when weathering needs it, so that renders without weathering leave the run's
+  // sequence (which grit draws from) as it was.
   ShadingScratch scratch;
+  if (hasWeathering(weatheringSettings(*snapshot))) {
+    RandomGenerator& run = runRandom();
+    const auto high = static_cast<uint32_t>(run.next());
+    scratch.random.seed(high << 15 | static_cast<uint32_t>(run.next()));
+  }
+  shading.random = &scratch.random;
+  const std::unique_ptr<ShadingPlan> plan = makeShadingPlan(shading);
   if (!plan || !scratch.prepare(region.width())) return -108;
   const ShadingRun run{plan.get(), &scratch};
   return runFinalPass(target, &shadeWithPlan, &run, processors);

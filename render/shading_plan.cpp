@@ -95,7 +95,34 @@ int weatheringAmount(int a) { return a <= 50 ? a : (a - 50) * 4 + 50; }
 
 bool isBlack(const SettingsColour& c) { return c.red == 0 && c.green == 0 && c.blue == 0; }
 
+
 }  // namespace
+
+WeatheringSettings weatheringSettings(const EffectSettings& s) {
+  WeatheringSettings w;
+  w.tarnish = sliderValue(s, &EffectSettings::tarnish);
+  w.abrasion = sliderValue(s, &EffectSettings::abrasion);
+  w.rain = sliderValue(s, &EffectSettings::rain);
+  w.wetRain = s.wetRain != 0;
+  w.evaporation = sliderValue(s, &EffectSettings::evaporation);
+  w.diffusion = sliderValue(s, &EffectSettings::diffusion);
+  w.wander = sliderValue(s, &EffectSettings::wander);
+  w.leakiness = sliderValue(s, &EffectSettings::leakiness);
+  w.blotches = sliderValue(s, &EffectSettings::blotches);
+  w.blotchSize = sliderValue(s, &EffectSettings::blotchSize);
+  w.moss = sliderValue(s, &EffectSettings::moss);
+  w.dust = sliderValue(s, &EffectSettings::dust);
+  w.grit = sliderValue(s, &EffectSettings::grit);
+  w.tarnishColour = s.colours[tarnishColor];
+  w.abrasionColour = s.colours[abrasionColor];
+  w.dirt1 = s.colours[rainColor1];
+  w.dirt2 = s.colours[rainColor2];
+  w.wax = s.colours[blotchColor];
+  w.moss1 = s.colours[mossColor1];
+  w.moss2 = s.colours[mossColor2];
+  w.dustColour = s.colours[dustColor];
+  return w;
+}
 
 DirectionKernel directionKernel(int angleDeg) {
   // The 16 directions are centred so that each covers 22.5 degrees; 281 turns the reduced
@@ -246,6 +273,21 @@ std::unique_ptr<ShadingPlan> makeShadingPlan(const ShadingInputs& in) {
                                static_cast<float>(blotches * 320) / 100.0f,
                            1.0f);
   p.blotchDarkening = static_cast<float>(blotches) * 4000.0f;
+
+  // ---- Weathering.
+  WeatheringInputs w;
+  w.settings = weatheringSettings(s);
+  w.scale = static_cast<int>(g.scale);
+  w.offsetX = in.offsetX;
+  w.offsetY = in.offsetY;
+  w.noise = in.noise;
+  w.random = in.random;
+  if (w.settings.blotches != 0 && !w.noise) {
+    p.ownNoise.reset(new (std::nothrow) NoiseTables(makeNoiseTables(s.randomSeed)));
+    if (!p.ownNoise) return nullptr;
+    w.noise = p.ownNoise.get();
+  }
+  p.weathering = makeWeatheringPlan(w);
 
   p.kernel = selectBandKernel(p);
   return plan;

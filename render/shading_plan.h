@@ -17,10 +17,12 @@
 #include "render/geometry.h"
 #include "render/profile_table.h"
 #include "render/spectral_tables.h"
+#include "render/weathering_plan.h"
 
 namespace orichalcumite {
 
 struct EffectSettings;
+class RandomGenerator;
 struct ShadingPlan;
 struct ShadingScratch;
 
@@ -165,6 +167,11 @@ struct ShadingPlan {
   float heightRange = 1.0f;
   float heightTop = 255.0f;
   float blotchDarkening = 0.0f;
+
+  // ---- The weathering layers; inactive when every weathering setting is 0.
+  WeatheringPlan weathering;
+  // Noise tables the plan made itself when it was given none.
+  std::unique_ptr<NoiseTables> ownNoise;
 };
 
 // What a plan is made from.
@@ -183,7 +190,16 @@ struct ShadingInputs {
   // The whole image at full resolution; 0 takes the region's size times the scale.
   int32_t imageWidth = 0;
   int32_t imageHeight = 0;
+  // The render's noise tables (the lichen blotches read them); must outlive the plan. Null
+  // makes the plan build its own from the settings' random seed when it needs them.
+  const NoiseTables* noise = nullptr;
+  // The render's generator, which the weathering tables are drawn from (the final pass goes
+  // on drawing from it). Null draws them from a generator seeded with 1.
+  RandomGenerator* random = nullptr;
 };
+
+// The weathering settings of an effect, each limited to its declared range.
+WeatheringSettings weatheringSettings(const EffectSettings& settings);
 
 // Builds the plan and picks its band kernel. Returns none when memory runs out. With no
 // environment picture the reflection counts as 0 (its weight goes to the diffuse light), so

@@ -3,6 +3,8 @@
 #include <new>
 #include <utility>
 
+#include "render/weathering_layers.h"
+
 namespace orichalcumite {
 namespace {
 
@@ -430,9 +432,8 @@ void shadeHeightBand(const ShadingPlan& plan, BandBuffer& band, const Rect32& re
   }
 }
 
-template <int kLights, bool kGlassy>
+template <int kLights, bool kGlassy, class W>
 BandKernel litKernel(const ShadingPlan& p) {
-  using W = NoWeathering;
   // The mirrored sample needs glassiness, which the plain lit kernels do not have.
   constexpr bool kCanMirror = kGlassy || kLights == 0;
   switch (p.reflection) {
@@ -507,21 +508,31 @@ bool ShadingScratch::prepare(int32_t regionWidth) {
   } catch (const std::bad_alloc&) {
     return false;
   }
-  return true;
+  return weathering.prepare(regionWidth);
 }
 
-BandKernel selectBandKernel(const ShadingPlan& p) {
+namespace {
+
+template <class W>
+BandKernel kernelWith(const ShadingPlan& p) {
   const bool twoLights = p.lightCount >= 2;
   switch (p.material) {
     case ShadingMaterial::tarnishMap: return &shadeCurvatureBand<true>;
     case ShadingMaterial::abrasionMap: return &shadeCurvatureBand<false>;
-    case ShadingMaterial::heightMap: return &shadeHeightBand<NoWeathering>;
+    case ShadingMaterial::heightMap: return &shadeHeightBand<W>;
     case ShadingMaterial::caustic: return twoLights ? &shadeCausticBand<2> : &shadeCausticBand<1>;
-    case ShadingMaterial::unlit: return litKernel<0, false>(p);
+    case ShadingMaterial::unlit: return litKernel<0, false, W>(p);
     case ShadingMaterial::lit: break;
   }
-  if (twoLights) return p.glassy ? litKernel<2, true>(p) : litKernel<2, false>(p);
-  return p.glassy ? litKernel<1, true>(p) : litKernel<1, false>(p);
+  if (twoLights) return p.glassy ? litKernel<2, true, W>(p) : litKernel<2, false, W>(p);
+  return p.glassy ? litKernel<1, true, W>(p) : litKernel<1, false, W>(p);
+}
+
+}  // namespace
+
+BandKernel selectBandKernel(const ShadingPlan& p) {
+  // Without weathering the kernels are built without it altogether.
+  return p.weathering.active ? kernelWith<WeatheringLayers>(p) : kernelWith<NoWeathering>(p);
 }
 
 }  // namespace orichalcumite

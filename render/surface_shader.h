@@ -18,6 +18,8 @@
 #include "render/final_pass.h"
 #include "render/geometry.h"
 #include "render/shading_plan.h"
+#include "render/weathering.h"
+#include "settings/random_generator.h"
 
 namespace orichalcumite {
 
@@ -292,6 +294,12 @@ struct ShadingScratch {
   std::vector<float> acrossThisRow, acrossNextRow, downAboveRow, downThisRow;
   std::vector<float> columnSums;  // regionWidth + 6
   std::vector<float> curvature;   // regionWidth
+  // The water and the rows the weathering layers carry from row to row and band to band.
+  WeatheringScratch weathering;
+  // The render's own pseudo-random generator: the plan draws its tables from it, then the
+  // weathering layers draw from it row by row. Only the thread running the final pass (one
+  // band at a time) uses it during the pass.
+  RandomGenerator random;
   // Sizes the buffers; false when memory runs out.
   bool prepare(int32_t regionWidth);
 };
