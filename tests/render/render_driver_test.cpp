@@ -6,6 +6,7 @@
 #include "render/picture_target.h"
 #include "render/render_driver.h"
 #include "settings/effect_settings.h"
+#include "settings/random_generator.h"
 
 namespace orichalcumite {
 namespace {
@@ -127,6 +128,30 @@ TEST(RenderEffect, EdgelessShapeAndEveryProfileStayFinite) {
     ASSERT_EQ(renderEffect(s, m), 0) << shape;
     for (float v : m.output) ASSERT_TRUE(std::isfinite(v)) << shape;
   }
+}
+
+TEST(RenderEffect, WeatheringReplaysFromTheRunGeneratorAndOtherRendersLeaveItAlone) {
+  EffectSettings s = testSettings();
+  s.glue = 1;
+  s.rain = 60;
+  s.wander = 100;
+  s.dust = 80;
+  s.moss = 40;
+  s.blotches = 50;
+  MemorySource first(70, 60), again(70, 60), other(70, 60);
+  runRandom().seed(1234);
+  ASSERT_EQ(renderEffect(s, first), 0);
+  runRandom().seed(1234);
+  ASSERT_EQ(renderEffect(s, again), 0);
+  EXPECT_EQ(first.output, again.output);
+  runRandom().seed(4321);
+  ASSERT_EQ(renderEffect(s, other), 0);
+  EXPECT_NE(first.output, other.output);
+
+  // Without weathering (and grit) nothing is drawn from the run's generator.
+  runRandom().seed(77);
+  ASSERT_EQ(renderEffect(testSettings(), other), 0);
+  EXPECT_EQ(runRandom().next(), RandomGenerator(77).next());
 }
 
 TEST(PictureTarget, RendersTheEffectIntoAPicture) {
