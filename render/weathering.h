@@ -163,10 +163,12 @@ inline constexpr int32_t kMaxWater = 1 << 20;
 // Rain at the top of the image: each column's water = rain x 9 + a fresh random bit.
 void startRain(const WeatheringPlan& plan, RandomGenerator& random, WeatheringScratch& scratch);
 
-// The water flows before region row y is shaded, once per preview scale step: each column
-// moves part of its water to the neighbour the row's slope o points to (a fresh random wander
-// replaces a slope of at most 9, and a second is added; both are drawn for every column),
-// then two smoothing passes spread it by the diffusion. `row` is the height-field row y, readable from column -1 to width + 1.
+// The water flows before region row y is shaded, once per preview scale step: each column i
+// moves part of its water to the neighbour that the row's slope
+// o = (3 H(i + 2) + 9 H(i) - 3 H(i - 1) - 9 H(i + 1)) / scale points to (a fresh random
+// wander replaces a slope of at most 9, and a second is added; both are drawn for every
+// column), then two smoothing passes spread it by the diffusion. `row` is the height-field
+// row y, readable from column -1 to width + 1.
 void flowWater(const WeatheringPlan& plan, const float* row, RandomGenerator& random,
                WeatheringScratch& scratch);
 

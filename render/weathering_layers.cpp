@@ -40,9 +40,9 @@ void WeatheringLayers::beginRow(int32_t y) {
 }
 
 void WeatheringLayers::wet(int32_t /*y*/, int32_t x0, int32_t count, ShadingColumns& columns) {
-  float* __restrict wet = columns.wet;
+  float* __restrict share = columns.wet;
   if (!layers_.rain) {
-    std::fill(wet, wet + count, 1.0f);
+    std::fill(share, share + count, 1.0f);
     return;
   }
   const int32_t* water = state_.water.data() + 1 + x0;
@@ -52,7 +52,7 @@ void WeatheringLayers::wet(int32_t /*y*/, int32_t x0, int32_t count, ShadingColu
     const int32_t d = water[i] - evaporation;
     stain_[i] = d;
     // A dry stain takes the gloss off: none from d = 128 on.
-    wet[i] = dry && d > 0 ? static_cast<float>(std::max(0, 256 - 2 * d)) * (1.0f / 256.0f) : 1.0f;
+    share[i] = dry && d > 0 ? static_cast<float>(std::max(0, 256 - 2 * d)) * (1.0f / 256.0f) : 1.0f;
   }
 }
 
