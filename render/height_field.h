@@ -21,9 +21,10 @@ namespace orichalcumite {
 
 inline constexpr int kHeightFieldMargin = 150;
 
-// How far around a region pixel the shading reads the field (its 7 x 7 curvature window).
-// Every field pixel within this distance of the region holds a finished depth.
-inline constexpr int kShadingReachPx = 3;
+// How far around a region pixel the shading reads the field: its 7 × 7 curvature window
+// reaches 3 pixels, the moss's smoothed height of a neighbour 4. Every field pixel within
+// this distance of the region holds a finished depth.
+inline constexpr int kShadingReachPx = 4;
 
 // The glue mode that shows the height field directly and needs its extremes.
 inline constexpr int kHeightGlueMode = 14;

@@ -16,7 +16,7 @@
 #include "render/final_pass.h"
 #include "render/geometry.h"
 #include "render/profile_table.h"
-#include "render/spectral_tables.h"
+#include "render/wavelength_tables.h"
 #include "render/weathering_plan.h"
 
 namespace orichalcumite {

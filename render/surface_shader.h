@@ -246,7 +246,7 @@ struct ShadingColumns {
   float levelOfDetail[kShadingChunk];
   float reflected[3][kShadingChunk];  // environment x W
   float mirrored[3][kShadingChunk];   // the glass's mirrored environment term
-  float wet[kShadingChunk];           // the specular light's share / 256 (weathering)
+  float wet[kShadingChunk];           // share of specular light / 256 (weathering)
   float colour[3][kShadingChunk];     // the assembled colour, 0..255 units, not yet limited
   LightColumns lights[2];
 };
@@ -276,7 +276,7 @@ struct NoWeathering {
   // Before the pixels of region row y are shaded (the water flows here).
   void beginRow(int32_t /*y*/) {}
   // Fills columns.wet[0..count) for the chunk of region row y starting at region column x0:
-  // the specular light's share (a water stain dulls it), 1 for none.
+  // share of specular light (a water stain dulls it), 1 for none.
   void wet(int32_t /*y*/, int32_t /*x0*/, int32_t /*count*/, ShadingColumns& /*columns*/) {}
   // Lays the layers over columns.colour of the chunk. The lighting of each pixel is in the
   // columns: light k's colour after the gobo is plan.lights[k].colour x lights[k].pass; the

@@ -22,7 +22,7 @@ class WeatheringLayers {
   // flow (the rain starts afresh at row 0), the blotch and moss rows. The "height" material
   // needs only the blotch and moss rows.
   void beginRow(int32_t y);
-  // The specular light's share per pixel of the chunk: a dry stain dulls it.
+  // Share of specular light per pixel of the chunk: a dry stain dulls it.
   void wet(int32_t y, int32_t x0, int32_t count, ShadingColumns& columns);
   // Lays the layers over columns.colour, in order: tarnish, water stains, abrasion, lichen,
   // moss, dust.

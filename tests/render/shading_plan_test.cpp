@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "render/shading_plan.h"
-#include "render/spectral_tables.h"
+#include "render/wavelength_tables.h"
 #include "tests/render/shading_test_support.h"
 
 namespace orichalcumite {

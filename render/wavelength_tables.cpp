@@ -1,4 +1,4 @@
-#include "render/spectral_tables.h"
+#include "render/wavelength_tables.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,7 +7,7 @@
 namespace orichalcumite {
 namespace {
 
-// Chromaticity (x, y) of the spectral locus of the CIE 1931 2-degree standard observer,
+// Chromaticity (x, y) of the locus of pure spectral colours of the CIE 1931 2-degree observer,
 // 380..700 nm in 5 nm steps.
 constexpr int kLocusEntries = (kSpectrumLocusLastNm - kSpectrumFirstNm) / kSpectrumStepNm + 1;
 constexpr Chromaticity kLocus[kLocusEntries] = {
