@@ -159,6 +159,9 @@ bool writeImageFile(const std::string& path, const Image& image, std::string* er
   if (image.hasAlpha()) spec.channelnames.push_back("A");
   spec.alpha_channel = image.hasAlpha() ? image.channels() - 1 : -1;
   spec.attribute("oiio:UnassociatedAlpha", 1);
+  // zlib level 4 writes a large picture in well under half the time of the default 6, for
+  // files about 5 % larger.
+  spec.attribute("png:compressionLevel", 4);
 
   std::string why;
   auto temp = TemporaryFile::create(path, &why);

@@ -302,4 +302,98 @@ void HostPixels::writePixel(int32_t x, int32_t y, const float rgba[4], bool seve
     storeSample(p + format_.transparencyPlane * bytesPerSample_, c, rgba[3], format_.scale);
 }
 
+void HostPixels::span(const Rect32& bounds, int32_t y, int32_t x0, int32_t count, int32_t& first,
+                      int32_t& end) const {
+  first = end = x0;
+  if (y < region_.top || y >= region_.bottom || y < bounds.top || y >= bounds.bottom) return;
+  first = std::max({x0, region_.left, bounds.left});
+  end = std::max(first, std::min({x0 + count, region_.right, bounds.right}));
+}
+
+template <typename Sample>
+void HostPixels::readSpan(const uint8_t* row, int32_t first, int32_t end, int32_t x0,
+                          float* rgba) const {
+  const int planes = format_.planes;
+  const auto* p = reinterpret_cast<const Sample*>(row) + static_cast<ptrdiff_t>(first - region_.left) * planes;
+  float* out = rgba + static_cast<ptrdiff_t>(first - x0) * 4;
+  for (int32_t x = first; x < end; ++x, p += planes, out += 4) {
+    Sample c[3];
+    std::memcpy(&c[0], p, sizeof(Sample));
+    if (format_.greyscale) {
+      c[1] = c[2] = c[0];
+    } else {
+      std::memcpy(&c[1], p + 1, 2 * sizeof(Sample));
+    }
+    // Division, not multiplication by the inverse, keeps every 8-bit value exact on the way
+    // back; the HDR class divides by 1.
+    out[0] = static_cast<float>(c[0]) / format_.scale;
+    out[1] = static_cast<float>(c[1]) / format_.scale;
+    out[2] = static_cast<float>(c[2]) / format_.scale;
+    if (format_.editableTransparency) {
+      Sample a;
+      std::memcpy(&a, p + format_.transparencyPlane, sizeof(Sample));
+      out[3] = static_cast<float>(a) / format_.scale;
+    } else {
+      out[3] = 1.0f;
+    }
+  }
+}
+
+void HostPixels::writeSpan(uint8_t* row, int32_t first, int32_t end, int32_t x0,
+                           const float* rgba) const {
+  const int planes = format_.planes;
+  uint8_t* p = row + static_cast<ptrdiff_t>(first - region_.left) * planes * bytesPerSample_;
+  const float* in = rgba + static_cast<ptrdiff_t>(first - x0) * 4;
+  const ImageClass c = format_.imageClass;
+  for (int32_t x = first; x < end; ++x, p += planes * bytesPerSample_, in += 4) {
+    if (format_.greyscale) {
+      storeSample(p, c, in[1], format_.scale);
+    } else {
+      storeSample(p, c, in[0], format_.scale);
+      storeSample(p + bytesPerSample_, c, in[1], format_.scale);
+      storeSample(p + 2 * bytesPerSample_, c, in[2], format_.scale);
+    }
+    if (format_.editableTransparency)
+      storeSample(p + format_.transparencyPlane * bytesPerSample_, c, in[3], format_.scale);
+  }
+}
+
+void HostPixels::readRow(int32_t y, int32_t x0, int32_t count, float* rgba) const {
+  if (!inData_) {
+    std::fill(rgba, rgba + static_cast<ptrdiff_t>(count) * 4, 0.0f);
+    return;
+  }
+  int32_t first, end;
+  span(inRect_, y, x0, count, first, end);
+  if (first >= end) return;
+  const auto* row = static_cast<const uint8_t*>(inData_) + static_cast<ptrdiff_t>(y - region_.top) * inRowBytes_;
+  switch (format_.imageClass) {
+    case ImageClass::eightBit: readSpan<uint8_t>(row, first, end, x0, rgba); break;
+    case ImageClass::sixteenBit: readSpan<uint16_t>(row, first, end, x0, rgba); break;
+    case ImageClass::highDynamicRange: readSpan<float>(row, first, end, x0, rgba); break;
+  }
+}
+
+void HostPixels::readMaskRow(int32_t y, int32_t x0, int32_t count, uint8_t* mask) const {
+  if (!maskData_) {
+    std::fill(mask, mask + count, uint8_t{255});
+    return;
+  }
+  std::fill(mask, mask + count, uint8_t{0});
+  int32_t first, end;
+  span(maskRect_, y, x0, count, first, end);
+  if (first >= end) return;
+  const uint8_t* row = maskData_ + static_cast<ptrdiff_t>(y - maskRect_.top) * maskRowBytes_;
+  std::memcpy(mask + (first - x0), row + (first - maskRect_.left), static_cast<size_t>(end - first));
+}
+
+void HostPixels::writeRow(int32_t y, int32_t x0, int32_t count, const float* rgba) const {
+  if (!outData_) return;
+  int32_t first, end;
+  span(outRect_, y, x0, count, first, end);
+  if (first >= end) return;
+  auto* row = static_cast<uint8_t*>(outData_) + static_cast<ptrdiff_t>(y - region_.top) * outRowBytes_;
+  writeSpan(row, first, end, x0, rgba);
+}
+
 }  // namespace orichalcumite

@@ -79,7 +79,22 @@ class HostPixels {
   // multiplied by the class scale and truncated; the caller clamps.
   void writePixel(int32_t x, int32_t y, const float rgba[4], bool severalRows) const;
 
+  // The same for `count` pixels of row y from column x0 (several-rows buffers), with the
+  // sample type chosen once per row: readRow leaves pixels outside the region as they are,
+  // readMaskRow gives them 0, writeRow skips them.
+  void readRow(int32_t y, int32_t x0, int32_t count, float* rgba) const;
+  void readMaskRow(int32_t y, int32_t x0, int32_t count, uint8_t* mask) const;
+  void writeRow(int32_t y, int32_t x0, int32_t count, const float* rgba) const;
+
  private:
+  // Columns [first, end) of x0 .. x0 + count - 1 that lie inside both rectangles on row y;
+  // empty when the row lies outside either.
+  void span(const Rect32& bounds, int32_t y, int32_t x0, int32_t count, int32_t& first,
+            int32_t& end) const;
+  template <typename Sample>
+  void readSpan(const uint8_t* row, int32_t first, int32_t end, int32_t x0, float* rgba) const;
+  void writeSpan(uint8_t* row, int32_t first, int32_t end, int32_t x0, const float* rgba) const;
+
   const void* sampleAddress(const void* base, int32_t rowBytes, int32_t x, int32_t y,
                             bool severalRows) const;
 

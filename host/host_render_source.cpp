@@ -1,5 +1,7 @@
 #include "host/host_render_source.h"
 
+#include <algorithm>
+
 namespace orichalcumite {
 
 HostRenderSource::HostRenderSource(ps::FilterRecord& rec, PluginState& state, int glue)
@@ -26,27 +28,23 @@ int16_t HostRenderSource::fetch(const Rect32& rect) {
 void HostRenderSource::readSource(const Rect32& rect, float* rgba, int32_t stride) const {
   for (int32_t y = rect.top; y < rect.bottom; ++y) {
     float* out = rgba + static_cast<ptrdiff_t>(y - rect.top) * stride;
-    for (int32_t x = rect.left; x < rect.right; ++x, out += 4) {
-      out[0] = out[1] = out[2] = out[3] = 0.0f;
-      if (pixels_) pixels_->readPixel(x, y, true, out);
-    }
+    std::fill(out, out + static_cast<ptrdiff_t>(rect.width()) * 4, 0.0f);
+    if (pixels_) pixels_->readRow(y, rect.left, rect.width(), out);
   }
 }
 
 void HostRenderSource::readMask(const Rect32& rect, uint8_t* mask, int32_t stride) const {
   for (int32_t y = rect.top; y < rect.bottom; ++y) {
     uint8_t* out = mask + static_cast<ptrdiff_t>(y - rect.top) * stride;
-    for (int32_t x = rect.left; x < rect.right; ++x)
-      *out++ = pixels_ ? pixels_->readMaskByte(x, y, true) : 0;
+    if (pixels_) pixels_->readMaskRow(y, rect.left, rect.width(), out);
+    else std::fill(out, out + rect.width(), uint8_t{0});
   }
 }
 
 void HostRenderSource::write(const Rect32& rect, const float* rgba, int32_t stride) {
   if (!pixels_) return;
-  for (int32_t y = rect.top; y < rect.bottom; ++y) {
-    const float* in = rgba + static_cast<ptrdiff_t>(y - rect.top) * stride;
-    for (int32_t x = rect.left; x < rect.right; ++x, in += 4) pixels_->writePixel(x, y, in, true);
-  }
+  for (int32_t y = rect.top; y < rect.bottom; ++y)
+    pixels_->writeRow(y, rect.left, rect.width(), rgba + static_cast<ptrdiff_t>(y - rect.top) * stride);
 }
 
 bool HostRenderSource::cancelled() {

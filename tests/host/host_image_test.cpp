@@ -145,6 +145,48 @@ TEST(HostPixels, MissingBuffersReadBlackAndSkipWrites) {
   EXPECT_FLOAT_EQ(px.readMask(0, 0, true), 1.0f);
 }
 
+TEST(HostPixels, RowAccessAgreesWithPixelAccess) {
+  struct Case { int16_t mode; int32_t depth; int16_t planes; int bytes; int16_t filterCase; };
+  for (const Case k : {Case{ps::modeRGBColor, 8, 3, 1, 1}, Case{ps::modeGray16, 16, 1, 2, 1},
+                       Case{ps::modeRGB96, 32, 4, 4, ps::filterCaseEditableTransparencyNoSelection}}) {
+    const Rect32 region{3, 10, 5, 17};
+    Buffers pixelWise(k.mode, k.depth, k.planes, region, k.bytes);
+    pixelWise.rec.filterCase = k.filterCase;
+    pixelWise.rec.inLayerPlanes = 3;
+    for (size_t i = 0; i < pixelWise.in.size(); ++i) pixelWise.in[i] = static_cast<uint8_t>(i * 37 % 61);
+    if (k.bytes == 4)  // small floats rather than arbitrary bit patterns
+      for (size_t i = 0; i + 4 <= pixelWise.in.size(); i += 4) {
+        const float v = static_cast<float>(i % 17) / 16.0f;
+        std::memcpy(&pixelWise.in[i], &v, 4);
+      }
+    for (size_t i = 0; i < pixelWise.mask.size(); ++i) pixelWise.mask[i] = static_cast<uint8_t>(i * 29);
+    Buffers rowWise = pixelWise;
+    rowWise.rec.inData = rowWise.in.data();
+    rowWise.rec.outData = rowWise.out.data();
+    rowWise.rec.maskData = rowWise.mask.data();
+    const HostPixels a(pixelWise.rec, classifyImage(pixelWise.rec), region);
+    const HostPixels b(rowWise.rec, classifyImage(rowWise.rec), region);
+    for (int32_t y = 2; y < 6; ++y) {
+      // The row reaches two columns past the region on each side.
+      float rowColours[11 * 4];
+      uint8_t rowMask[11];
+      std::fill(std::begin(rowColours), std::end(rowColours), -1.0f);
+      b.readRow(y, 8, 11, rowColours);
+      b.readMaskRow(y, 8, 11, rowMask);
+      for (int32_t i = 0; i < 11; ++i) {
+        float c[4] = {-1.0f, -1.0f, -1.0f, -1.0f};
+        a.readPixel(8 + i, y, true, c);
+        for (int ch = 0; ch < 4; ++ch) ASSERT_EQ(rowColours[i * 4 + ch], c[ch]) << y << "," << i;
+        ASSERT_EQ(rowMask[i], a.readMaskByte(8 + i, y, true));
+      }
+      const float written[11 * 4] = {0.1f, 0.5f, 0.9f, 0.3f, 0.2f, 0.6f, 1.0f, 0.4f};
+      b.writeRow(y, 8, 11, written);
+      for (int32_t i = 0; i < 11; ++i) a.writePixel(8 + i, y, written + i * 4, true);
+    }
+    EXPECT_EQ(rowWise.out, pixelWise.out);
+  }
+}
+
 TEST(BigDocument, RectanglesUseThe32BitFields) {
   ps::FilterRecord rec{};
   ps::BigDocumentStruct big{};
