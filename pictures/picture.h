@@ -158,6 +158,12 @@ class Picture {
   // the level is then clamped to 0.
   Rgba sample(int level, float levelFraction, float u, float v) const;
 
+  // The green channel of sample(0, 0, u[i], v) for `count` points of one row (the texture
+  // pass's lookup). Colour pictures of 8 bits that wrap both ways take a separable path that
+  // filters each tap column of the row once: the integer sums are the same, so the results
+  // are identical. `u` and `v` must lie in 0..1.
+  void sampleGreenRow(const float* u, float v, int count, float* green) const;
+
   // Pyramid kernel: fills `rect` of `targetLevel` (1..levelCount() - 1) from the level above
   // it. Each pixel is a weighted sum of 32 bilinear reads of the larger level. `rect` is
   // clipped to the level. Cannot fail.

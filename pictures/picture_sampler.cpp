@@ -221,6 +221,38 @@ Rgba Picture::sample(int level, float levelFraction, float u, float v) const
   return result;
 }
 
+void Picture::sampleGreenRow(const float* u, float v, int count, float* green) const
+{
+  const PictureLevel& l = levels_[0];
+  if (kind_ != PictureKind::rgba8 || wrapMode_ != WrapMode::wrapBoth || l.width > 4096) {
+    for (int i = 0; i < count; ++i) green[i] = sample(0, 0.0f, u[i], v).green;
+    return;
+  }
+  using Texel = detail::Rgba8Format::Texel;
+  const LevelView<const Texel> view = PictureAccess::read<Texel>(*this, 0);
+  const SamplerWeights& w = samplerWeights();
+  const TapOrigin oy = tapOrigin(v * l.heightF - 0.5f);
+  const auto& wy = w.fixed8[static_cast<std::size_t>(oy.subPosition)];
+  int rows[kSamplerTaps];
+  for (int t = 0; t < kSamplerTaps; ++t) rows[t] = positiveModulo(oy.pixel - 2 + t, view.height);
+  // Every column of the level filtered vertically once; green is bits 16..23 of a texel.
+  int32_t columns[4096];
+  for (int x = 0; x < view.width; ++x) {
+    int32_t sum = 0;
+    for (int t = 0; t < kSamplerTaps; ++t)
+      sum += wy[static_cast<std::size_t>(t)] * static_cast<int32_t>((view.at(x, rows[t]) >> 16) & 0xFF);
+    columns[x] = sum;
+  }
+  for (int i = 0; i < count; ++i) {
+    const TapOrigin ox = tapOrigin(u[i] * l.widthF - 0.5f);
+    const auto& wx = w.fixed8[static_cast<std::size_t>(ox.subPosition)];
+    int64_t total = 0;
+    for (int t = 0; t < kSamplerTaps; ++t)
+      total += int64_t{wx[static_cast<std::size_t>(t)]} * columns[positiveModulo(ox.pixel - 2 + t, view.width)];
+    green[i] = static_cast<float>(total) * detail::Rgba8Format::kSampleScale * valueScale_;
+  }
+}
+
 namespace detail {
 
 Rgba samplePointGeneral(const Picture& picture, int level, float px, float py)

@@ -10,8 +10,7 @@ namespace {
 
 void samplePictureGreen(const void* tile, const float* u, float v, int32_t count,
                         float* green) {
-  const auto* picture = static_cast<const Picture*>(tile);
-  for (int32_t i = 0; i < count; ++i) green[i] = picture->sample(0, 0.0f, u[i], v).green;
+  static_cast<const Picture*>(tile)->sampleGreenRow(u, v, count, green);
 }
 
 // Texel position `numerator` / 128 as a tile coordinate: (2u + 1) / (2 x size), wrapped.

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cmath>
 #include <random>
+#include <vector>
 
 #include "pictures/detail/picture_sampler.h"
 #include "pictures/picture.h"
@@ -263,6 +264,33 @@ TEST(PictureSampler, normalisedSamplerScalesAndBlendsLevels)
   const Rgba g = grey->sample(0, 0.0f, 0.5f, 0.5f);
   EXPECT_FLOAT_EQ(g.blue, 0.5f);
   EXPECT_FLOAT_EQ(g.alpha, 1.0f);
+}
+
+}  // namespace
+}  // namespace orichalcumite
+
+namespace orichalcumite {
+namespace {
+
+// The texture pass's row lookup must give exactly what the normalised sampler gives, on the
+// separable path (8-bit colour, wrapping) and on the fallback.
+TEST(SampleGreenRow, EqualsTheNormalisedSamplerExactly) {
+  for (const WrapMode wrap : {WrapMode::wrapBoth, WrapMode::clamp}) {
+    auto picture = createPicture(256, 240, PictureKind::rgba8, wrap);
+    ASSERT_TRUE(picture);
+    for (int y = 0; y < 240; ++y)
+      for (int x = 0; x < 256; ++x) picture->setPixel(x, y, 0, x ^ y, (x * 7 + y * 13) & 255, y, 255);
+    std::vector<float> u(300), green(300);
+    for (int row = 0; row < 40; ++row) {
+      const float v = static_cast<float>(row) / 39.0f;
+      for (size_t i = 0; i < u.size(); ++i) u[i] = static_cast<float>((i * 0.61803398875) - std::floor(i * 0.61803398875));
+      u[0] = 0.0f;
+      u[1] = 1.0f;
+      picture->sampleGreenRow(u.data(), v, static_cast<int>(u.size()), green.data());
+      for (size_t i = 0; i < u.size(); ++i)
+        ASSERT_EQ(green[i], picture->sample(0, 0.0f, u[i], v).green) << u[i] << "," << v;
+    }
+  }
 }
 
 }  // namespace
