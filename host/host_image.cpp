@@ -396,4 +396,20 @@ void HostPixels::writeRow(int32_t y, int32_t x0, int32_t count, const float* rgb
   writeSpan(row, first, end, x0, rgba);
 }
 
+void readSourceRect(const HostPixels* pixels, const Rect32& rect, float* rgba, int32_t stride) {
+  for (int32_t y = rect.top; y < rect.bottom; ++y) {
+    float* out = rgba + static_cast<ptrdiff_t>(y - rect.top) * stride;
+    std::fill(out, out + static_cast<ptrdiff_t>(rect.width()) * 4, 0.0f);
+    if (pixels) pixels->readRow(y, rect.left, rect.width(), out);
+  }
+}
+
+void readMaskRect(const HostPixels* pixels, const Rect32& rect, uint8_t* mask, int32_t stride) {
+  for (int32_t y = rect.top; y < rect.bottom; ++y) {
+    uint8_t* out = mask + static_cast<ptrdiff_t>(y - rect.top) * stride;
+    if (pixels) pixels->readMaskRow(y, rect.left, rect.width(), out);
+    else std::fill(out, out + rect.width(), uint8_t{0});
+  }
+}
+
 }  // namespace orichalcumite

@@ -108,4 +108,9 @@ class HostPixels {
   int bytesPerSample_;
 };
 
+// A rectangle of source colours (4 floats a pixel, `stride` floats a row) or selection bytes
+// from the delivered buffers; without buffers (`pixels` null) transparent black and mask 0.
+void readSourceRect(const HostPixels* pixels, const Rect32& rect, float* rgba, int32_t stride);
+void readMaskRect(const HostPixels* pixels, const Rect32& rect, uint8_t* mask, int32_t stride);
+
 }  // namespace orichalcumite

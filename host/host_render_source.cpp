@@ -26,19 +26,11 @@ int16_t HostRenderSource::fetch(const Rect32& rect) {
 }
 
 void HostRenderSource::readSource(const Rect32& rect, float* rgba, int32_t stride) const {
-  for (int32_t y = rect.top; y < rect.bottom; ++y) {
-    float* out = rgba + static_cast<ptrdiff_t>(y - rect.top) * stride;
-    std::fill(out, out + static_cast<ptrdiff_t>(rect.width()) * 4, 0.0f);
-    if (pixels_) pixels_->readRow(y, rect.left, rect.width(), out);
-  }
+  readSourceRect(pixels_ ? &*pixels_ : nullptr, rect, rgba, stride);
 }
 
 void HostRenderSource::readMask(const Rect32& rect, uint8_t* mask, int32_t stride) const {
-  for (int32_t y = rect.top; y < rect.bottom; ++y) {
-    uint8_t* out = mask + static_cast<ptrdiff_t>(y - rect.top) * stride;
-    if (pixels_) pixels_->readMaskRow(y, rect.left, rect.width(), out);
-    else std::fill(out, out + rect.width(), uint8_t{0});
-  }
+  readMaskRect(pixels_ ? &*pixels_ : nullptr, rect, mask, stride);
 }
 
 void HostRenderSource::write(const Rect32& rect, const float* rgba, int32_t stride) {

@@ -33,20 +33,11 @@ class PreviewRenderSource final : public RenderSource {
   }
 
   void readSource(const Rect32& rect, float* rgba, int32_t stride) const override {
-    for (int32_t y = rect.top; y < rect.bottom; ++y) {
-      float* out = rgba + static_cast<ptrdiff_t>(y - rect.top) * stride;
-      for (int32_t x = rect.left; x < rect.right; ++x, out += 4) {
-        out[0] = out[1] = out[2] = out[3] = 0.0f;
-        if (pixels_) pixels_->readPixel(x, y, true, out);
-      }
-    }
+    readSourceRect(pixels_ ? &*pixels_ : nullptr, rect, rgba, stride);
   }
 
   void readMask(const Rect32& rect, uint8_t* mask, int32_t stride) const override {
-    for (int32_t y = rect.top; y < rect.bottom; ++y)
-      for (int32_t x = rect.left; x < rect.right; ++x)
-        mask[(y - rect.top) * stride + (x - rect.left)] =
-            pixels_ ? pixels_->readMaskByte(x, y, true) : 0;
+    readMaskRect(pixels_ ? &*pixels_ : nullptr, rect, mask, stride);
   }
 
   // Stores value × 255 truncated into the planar buffer, coordinates clamped into it;
