@@ -39,23 +39,6 @@ int bytesPerSample(ImageClass c) {
   return 1;
 }
 
-float sampleValue(const void* p, ImageClass c) {
-  switch (c) {
-    case ImageClass::eightBit: return static_cast<float>(*static_cast<const uint8_t*>(p));
-    case ImageClass::sixteenBit: {
-      uint16_t v;
-      std::memcpy(&v, p, sizeof v);
-      return static_cast<float>(v);
-    }
-    case ImageClass::highDynamicRange: {
-      float v;
-      std::memcpy(&v, p, sizeof v);
-      return v;
-    }
-  }
-  return 0.0f;
-}
-
 // Stores value × scale truncated towards zero. Values are not clamped here: the render's
 // finishing step clamps before it writes.
 void storeSample(void* p, ImageClass c, float value, float scale) {
@@ -245,12 +228,10 @@ HostPixels::HostPixels(const ps::FilterRecord& rec, const ImageFormat& format,
       maskRowBytes_(rec.maskRowBytes),
       bytesPerSample_(bytesPerSample(format.imageClass)) {}
 
-const void* HostPixels::sampleAddress(const void* base, int32_t rowBytes, int32_t x, int32_t y,
-                                      bool severalRows) const {
+const uint8_t* HostPixels::rowStart(const void* base, int32_t rowBytes, int32_t y,
+                                    bool severalRows) const {
   const auto* p = static_cast<const uint8_t*>(base);
-  p += static_cast<ptrdiff_t>(x - region_.left) * format_.planes * bytesPerSample_;
-  if (severalRows) p += static_cast<ptrdiff_t>(y - region_.top) * rowBytes;
-  return p;
+  return severalRows ? p + static_cast<ptrdiff_t>(y - region_.top) * rowBytes : p;
 }
 
 void HostPixels::readPixel(int32_t x, int32_t y, bool severalRows, float rgba[4]) const {
@@ -259,18 +240,12 @@ void HostPixels::readPixel(int32_t x, int32_t y, bool severalRows, float rgba[4]
     return;
   }
   if (!region_.contains(x, y) || !inRect_.contains(x, y)) return;
-  const auto* p = static_cast<const uint8_t*>(sampleAddress(inData_, inRowBytes_, x, y, severalRows));
-  const ImageClass c = format_.imageClass;
-  if (format_.greyscale) {
-    rgba[0] = rgba[1] = rgba[2] = sampleValue(p, c) / format_.scale;
-  } else {
-    rgba[0] = sampleValue(p, c) / format_.scale;
-    rgba[1] = sampleValue(p + bytesPerSample_, c) / format_.scale;
-    rgba[2] = sampleValue(p + 2 * bytesPerSample_, c) / format_.scale;
+  const uint8_t* row = rowStart(inData_, inRowBytes_, y, severalRows);
+  switch (format_.imageClass) {
+    case ImageClass::eightBit: readSpan<uint8_t>(row, x, x + 1, x, rgba); break;
+    case ImageClass::sixteenBit: readSpan<uint16_t>(row, x, x + 1, x, rgba); break;
+    case ImageClass::highDynamicRange: readSpan<float>(row, x, x + 1, x, rgba); break;
   }
-  rgba[3] = format_.editableTransparency
-                ? sampleValue(p + format_.transparencyPlane * bytesPerSample_, c) / format_.scale
-                : 1.0f;
 }
 
 float HostPixels::readMask(int32_t x, int32_t y, bool severalRows) const {
@@ -288,18 +263,7 @@ uint8_t HostPixels::readMaskByte(int32_t x, int32_t y, bool severalRows) const {
 void HostPixels::writePixel(int32_t x, int32_t y, const float rgba[4], bool severalRows) const {
   if (!outData_) return;
   if (!region_.contains(x, y) || !outRect_.contains(x, y)) return;
-  auto* p = static_cast<uint8_t*>(
-      const_cast<void*>(sampleAddress(outData_, outRowBytes_, x, y, severalRows)));
-  const ImageClass c = format_.imageClass;
-  if (format_.greyscale) {
-    storeSample(p, c, rgba[1], format_.scale);
-  } else {
-    storeSample(p, c, rgba[0], format_.scale);
-    storeSample(p + bytesPerSample_, c, rgba[1], format_.scale);
-    storeSample(p + 2 * bytesPerSample_, c, rgba[2], format_.scale);
-  }
-  if (format_.editableTransparency)
-    storeSample(p + format_.transparencyPlane * bytesPerSample_, c, rgba[3], format_.scale);
+  writeSpan(const_cast<uint8_t*>(rowStart(outData_, outRowBytes_, y, severalRows)), x, x + 1, x, rgba);
 }
 
 void HostPixels::span(const Rect32& bounds, int32_t y, int32_t x0, int32_t count, int32_t& first,

@@ -95,8 +95,8 @@ class HostPixels {
   void readSpan(const uint8_t* row, int32_t first, int32_t end, int32_t x0, float* rgba) const;
   void writeSpan(uint8_t* row, int32_t first, int32_t end, int32_t x0, const float* rgba) const;
 
-  const void* sampleAddress(const void* base, int32_t rowBytes, int32_t x, int32_t y,
-                            bool severalRows) const;
+  // The first byte of row y of a buffer (of its only row when it holds a single row).
+  const uint8_t* rowStart(const void* base, int32_t rowBytes, int32_t y, bool severalRows) const;
 
   ImageFormat format_;
   Rect32 region_;
