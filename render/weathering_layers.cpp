@@ -113,30 +113,25 @@ void WeatheringLayers::litLevels(int count, const ShadingColumns& columns, float
 }
 
 void WeatheringLayers::tarnish(int32_t x0, int count, ShadingColumns& columns) const {
-  const float* __restrict j = scratch_.curvature.data() + x0;
-  const float* __restrict l1 = litTarnish_[0];
-  const float* __restrict l2 = litTarnish_[1];
-  for (int ch = 0; ch < 3; ++ch) {
-    const float k1 = layers_.tarnishColour[static_cast<size_t>(ch)] * litColour_[0][ch];
-    const float k2 = layers_.tarnishColour[static_cast<size_t>(ch)] * litColour_[1][ch];
-    float* __restrict c = columns.colour[ch];
-    for (int i = 0; i < count; ++i) {
-      const float w = j[i] < 0.0f ? -j[i] : 0.0f;
-      c[i] = mixToward(c[i], l1[i] * k1 + l2[i] * k2, w);
-    }
-  }
+  curvatureLayer(x0, count, columns, layers_.tarnishColour, -1.0f);
 }
 
 void WeatheringLayers::abrasion(int32_t x0, int count, ShadingColumns& columns) const {
+  curvatureLayer(x0, count, columns, layers_.abrasionColour, 1.0f);
+}
+
+void WeatheringLayers::curvatureLayer(int32_t x0, int count, ShadingColumns& columns,
+                                      const LayerColour& colour, float side) const {
   const float* __restrict j = scratch_.curvature.data() + x0;
   const float* __restrict l1 = litTarnish_[0];
   const float* __restrict l2 = litTarnish_[1];
   for (int ch = 0; ch < 3; ++ch) {
-    const float k1 = layers_.abrasionColour[static_cast<size_t>(ch)] * litColour_[0][ch];
-    const float k2 = layers_.abrasionColour[static_cast<size_t>(ch)] * litColour_[1][ch];
+    const float k1 = colour[static_cast<size_t>(ch)] * litColour_[0][ch];
+    const float k2 = colour[static_cast<size_t>(ch)] * litColour_[1][ch];
     float* __restrict c = columns.colour[ch];
     for (int i = 0; i < count; ++i) {
-      const float w = j[i] > 0.0f ? j[i] : 0.0f;
+      const float js = side * j[i];
+      const float w = js > 0.0f ? js : 0.0f;
       c[i] = mixToward(c[i], l1[i] * k1 + l2[i] * k2, w);
     }
   }

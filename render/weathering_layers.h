@@ -42,6 +42,10 @@ class WeatheringLayers {
   void tarnish(int32_t x0, int count, ShadingColumns& columns) const;
   void stains(int count, ShadingColumns& columns) const;
   void abrasion(int32_t x0, int count, ShadingColumns& columns) const;
+  // Mixes the lit `colour` in where the curvature lies on `side` (-1 hollows, +1 ridges),
+  // by its magnitude there.
+  void curvatureLayer(int32_t x0, int count, ShadingColumns& columns, const LayerColour& colour,
+                      float side) const;
   void lichen(int32_t x0, int count, ShadingColumns& columns);
   void moss(int32_t y, int32_t x0, int count, ShadingColumns& columns);
   void dust(int32_t y, int32_t x0, int count, ShadingColumns& columns);
