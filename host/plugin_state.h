@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "protocol/filter_protocol.h"
-#include "render/geometry.h"
+#include "base/rect.h"
 
 namespace orichalcumite {
 

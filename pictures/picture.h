@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "base/rect.h"
 #include "pictures/rgba.h"
 
 namespace orichalcumite {
@@ -47,14 +48,6 @@ struct PictureSize {
   friend bool operator==(const PictureSize&, const PictureSize&) = default;
 };
 
-// A rectangle of pixels, left and top inclusive, right and bottom exclusive.
-struct PictureRect {
-  int left = 0;
-  int top = 0;
-  int right = 0;
-  int bottom = 0;
-};
-
 // Sizes of the pyramid levels of a width x height picture: each level halves the one
 // before, rounding up, and an odd result above 2 is made even (5 -> 4 -> 2 -> 1); the
 // levels stop at 1 x 1 and never number more than kMaxPictureLevels.
@@ -92,13 +85,13 @@ struct PictureAspect {
 
 // The kernel a pyramid pass runs: fills the given rectangle of one level. Calls on disjoint
 // rectangles may run at the same time.
-using PictureRectKernel = std::function<void(const PictureRect&)>;
+using PictureRectKernel = std::function<void(const Rect32&)>;
 
 // Schedules a pyramid pass: must call `kernel` on rectangles that together cover `area`
 // exactly once, on any threads and in any order, and return only when every call has
 // finished. The render driver supplies one that runs 128 x 128 tiles on its worker pool.
 using PictureRectRunner =
-    std::function<void(const PictureRect& area, const PictureRectKernel& kernel)>;
+    std::function<void(const Rect32& area, const PictureRectKernel& kernel)>;
 
 // A tiled image with a pyramid of reduced levels. Created empty (all channels 0) by
 // createPicture, filled with setPixel / writeFloat / fill, then buildPyramid fills the
@@ -167,7 +160,7 @@ class Picture {
   // Pyramid kernel: fills `rect` of `targetLevel` (1..levelCount() - 1) from the level above
   // it. Each pixel is a weighted sum of 32 bilinear reads of the larger level. `rect` is
   // clipped to the level. Cannot fail.
-  void reducePyramidRect(int targetLevel, const PictureRect& rect);
+  void reducePyramidRect(int targetLevel, const Rect32& rect);
 
   // Fills levels 1..levelCount() - 1 from level 0, one level after another, each level's
   // rectangles run through `runner` (serially on this thread when empty). Does nothing for

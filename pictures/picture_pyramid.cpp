@@ -83,7 +83,7 @@ static_assert(gridFactorsAsColumnWeights());
 template <class Format>
 void reduceGeneral(const LevelView<const typename Format::Texel>& source,
                    const LevelView<typename Format::Texel>& destination, const PictureLevel& target,
-                   const PictureRect& rect)
+                   const Rect32& rect)
 {
   constexpr int kChannels = Format::kChannels;
   constexpr int kChunk = 64;
@@ -250,7 +250,7 @@ void sumGrid(const typename Format::Texel* block, BlockSum<Format>* sums)
 // in place; blocks at the picture's edges or across tile borders are gathered first.
 template <class Format>
 void reduceHalving(const LevelView<const typename Format::Texel>& source,
-                   const LevelView<typename Format::Texel>& destination, const PictureRect& rect)
+                   const LevelView<typename Format::Texel>& destination, const Rect32& rect)
 {
   using Texel = typename Format::Texel;
   constexpr int kChannels = Format::kChannels;
@@ -304,13 +304,13 @@ PictureLevelSizes pictureLevelSizes(int width, int height)
   return result;
 }
 
-void Picture::reducePyramidRect(int targetLevel, const PictureRect& rect)
+void Picture::reducePyramidRect(int targetLevel, const Rect32& rect)
 {
   if (targetLevel < 1 || targetLevel >= levelCount_) return;
   const PictureLevel& target = levels_[targetLevel];
   const PictureLevel& sourceLevel = levels_[targetLevel - 1];
-  const PictureRect clipped{std::max(rect.left, 0), std::max(rect.top, 0),
-                            std::min(rect.right, target.width), std::min(rect.bottom, target.height)};
+  const Rect32 clipped{std::max(rect.top, 0), std::max(rect.left, 0),
+                      std::min(rect.bottom, target.height), std::min(rect.right, target.width)};
   if (clipped.left >= clipped.right || clipped.top >= clipped.bottom) return;
 
   detail::withTexelFormat(kind_, [&](auto format) {
@@ -332,8 +332,8 @@ void Picture::buildPyramid(const PictureRectRunner& runner)
   // Levels depend on each other, so they run one after another; within a level every pixel
   // reads only the level above it.
   for (int level = 1; level < levelCount_; ++level) {
-    const PictureRect area{0, 0, levels_[level].width, levels_[level].height};
-    const PictureRectKernel kernel = [this, level](const PictureRect& rect) {
+    const Rect32 area{0, 0, levels_[level].height, levels_[level].width};
+    const PictureRectKernel kernel = [this, level](const Rect32& rect) {
       reducePyramidRect(level, rect);
     };
     if (runner) {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "render/float_image.h"
-#include "render/geometry.h"
+#include "base/rect.h"
 
 namespace orichalcumite {
 

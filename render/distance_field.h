@@ -11,7 +11,7 @@
 #include <cstdint>
 
 #include "render/float_image.h"
-#include "render/geometry.h"
+#include "base/rect.h"
 
 namespace orichalcumite {
 

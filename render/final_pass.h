@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "render/finish_pixel.h"
-#include "render/geometry.h"
+#include "base/rect.h"
 #include "render/worker_pool.h"
 
 namespace orichalcumite {

@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "render/geometry.h"
+#include "base/rect.h"
 
 namespace orichalcumite {
 

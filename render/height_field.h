@@ -12,7 +12,7 @@
 
 #include "render/box_blur.h"
 #include "render/float_image.h"
-#include "render/geometry.h"
+#include "base/rect.h"
 #include "render/profile_table.h"
 #include "render/texture_pass.h"
 #include "settings/random_generator.h"

@@ -41,26 +41,26 @@ namespace {
 
 class PictureTileWork final : public PassWork {
  public:
-  PictureTileWork(const PictureRect& area, const PictureRectKernel& kernel)
+  PictureTileWork(const Rect32& area, const PictureRectKernel& kernel)
       : area_(area), kernel_(kernel) {}
   void prepareUnit(WorkUnit&) override {}
   void runUnit(WorkUnit& unit) noexcept override {
     const Rect32& u = unit.tiling.unit;
-    kernel_({area_.left + u.left, area_.top + u.top, area_.left + u.right, area_.top + u.bottom});
+    kernel_({area_.top + u.top, area_.left + u.left, area_.top + u.bottom, area_.left + u.right});
   }
   void completeUnit(WorkUnit&, bool) override {}
 
  private:
-  PictureRect area_;
+  Rect32 area_;
   const PictureRectKernel& kernel_;
 };
 
 }  // namespace
 
 PictureRectRunner poolPictureRunner(int processors) {
-  return [processors](const PictureRect& area, const PictureRectKernel& kernel) {
+  return [processors](const Rect32& area, const PictureRectKernel& kernel) {
     PictureTileWork work(area, kernel);
-    const Tiling tiling = makeTiling({area.top, area.left, area.bottom, area.right}, TilingMode::tiles);
+    const Tiling tiling = makeTiling(area, TilingMode::tiles);
     // Both reduction kinds share the tile schedule; the picture's kernel picks its storage.
     runPass(PassKind::reduceInteger, tiling, work, processors);
   };

@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "render/finish_pixel.h"
-#include "render/geometry.h"
+#include "base/rect.h"
 
 namespace orichalcumite {
 

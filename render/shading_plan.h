@@ -14,7 +14,7 @@
 
 #include "pictures/environment_sampler.h"
 #include "render/final_pass.h"
-#include "render/geometry.h"
+#include "base/rect.h"
 #include "render/profile_table.h"
 #include "render/wavelength_tables.h"
 #include "render/weathering_plan.h"

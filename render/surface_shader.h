@@ -16,7 +16,7 @@
 
 #include "pictures/environment_sampler.h"
 #include "render/final_pass.h"
-#include "render/geometry.h"
+#include "base/rect.h"
 #include "render/shading_plan.h"
 #include "render/weathering.h"
 #include "settings/random_generator.h"

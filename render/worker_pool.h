@@ -8,7 +8,7 @@
 #include <mutex>
 #include <vector>
 
-#include "render/geometry.h"
+#include "base/rect.h"
 
 namespace orichalcumite {
 

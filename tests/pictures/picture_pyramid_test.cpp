@@ -127,11 +127,11 @@ TEST(PicturePyramid, parallelTilesGiveTheSameLevelsAsOneSerialPass)
   // Two threads take 16 x 16 tiles alternately; the runner returns when both are done.
   int calls = 0;
   std::mutex countLock;
-  tiled->buildPyramid([&](const PictureRect& area, const PictureRectKernel& kernel) {
-    std::vector<PictureRect> tiles;
+  tiled->buildPyramid([&](const Rect32& area, const PictureRectKernel& kernel) {
+    std::vector<Rect32> tiles;
     for (int top = area.top; top < area.bottom; top += 16) {
       for (int left = area.left; left < area.right; left += 16) {
-        tiles.push_back({left, top, std::min(left + 16, area.right), std::min(top + 16, area.bottom)});
+        tiles.push_back({top, left, std::min(top + 16, area.bottom), std::min(left + 16, area.right)});
       }
     }
     auto work = [&](std::size_t first) {
@@ -164,7 +164,7 @@ TEST(PicturePyramid, picturesMarkedNoPyramidNeverBuildOne)
   ASSERT_TRUE(picture);
   picture->fill(1, 2, 3, 4);
   bool ran = false;
-  picture->buildPyramid([&](const PictureRect&, const PictureRectKernel&) { ran = true; });
+  picture->buildPyramid([&](const Rect32&, const PictureRectKernel&) { ran = true; });
   EXPECT_FALSE(ran);
   EXPECT_EQ(picture->pyramidState(), PyramidState::notBuilt);
   EXPECT_EQ(picture->levelCount(), 1);

@@ -1,4 +1,5 @@
-// Rectangles of 32-bit pixel coordinates, as every render stage and the host layer use them.
+// Rectangles of 32-bit pixel coordinates: the one rectangle type of the renderer, the pictures
+// and the host layer.
 #pragma once
 
 #include <cstdint>
