@@ -1,5 +1,6 @@
 #include "settings/parameter_table.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <cmath>
@@ -199,6 +200,28 @@ void setParameterNumber(EffectSettings& s, const ParameterInfo& p, double value)
           static_cast<uint16_t>(static_cast<int>(value) * 256);
       break;
     case ParameterKind::pictureName: break;
+  }
+}
+
+void clampToParameterRanges(EffectSettings& s) {
+  for (const ParameterInfo& p : kParameters) {
+    switch (p.kind) {
+      case ParameterKind::integer:
+      case ParameterKind::enumerated: {
+        int32_t& v = s.*(p.intField);
+        v = std::clamp(v, static_cast<int32_t>(p.minimum), static_cast<int32_t>(p.maximum));
+        break;
+      }
+      case ParameterKind::boolean: s.*(p.intField) = s.*(p.intField) != 0 ? 1 : 0; break;
+      case ParameterKind::lightComponent: {
+        float& v = s.*(p.floatField);
+        v = std::isnan(v) ? static_cast<float>(p.factoryDefault)
+                          : std::clamp(v, static_cast<float>(p.minimum), static_cast<float>(p.maximum));
+        break;
+      }
+      case ParameterKind::colourChannel:
+      case ParameterKind::pictureName: break;
+    }
   }
 }
 

@@ -58,4 +58,10 @@ double parameterNumber(const EffectSettings& s, const ParameterInfo& p);
 // Stores a numeric value given in exchanged units (integers truncated; colours × 256).
 void setParameterNumber(EffectSettings& s, const ParameterInfo& p, double value);
 
+// Brings every numeric parameter of `s` into its table range: sliders, light components and
+// enumerations are clamped to [minimum, maximum], booleans become 0 or 1, and a light
+// component that is not a number takes its factory value. Colour channels and picture names
+// cannot leave their ranges. This is the one rule for values from outside the dialog.
+void clampToParameterRanges(EffectSettings& s);
+
 }  // namespace orichalcumite
