@@ -317,8 +317,16 @@ std::unique_ptr<HostSession> HostSession::create(ps::PluginMainProc entry, Image
     s.dest_ = s.source_;
     std::vector<uint8_t> mask;
     if (filterCase == 2) mask.assign(selection.begin(), selection.end());
+    // A layer whose transparency the host protects: without a selection the mask is its
+    // coverage, which the bevel follows; with one, the selection alone, which the bevel follows
+    // and the result is blended by. The alpha, kept as it was, applies the coverage once.
     if (filterCase == 6) mask = alphaBytes(image);
-    if (filterCase == 7) mask = multiplyMasks(selection, alphaBytes(image));
+    if (filterCase == 7) {
+      mask.assign(selection.begin(), selection.end());
+      s.resultMask_ = multiplyMasks(selection, alphaBytes(image));
+    } else {
+      s.resultMask_ = mask;
+    }
     if (!mask.empty()) {
       s.mask_.width = image.width();
       s.mask_.height = image.height();
@@ -480,7 +488,7 @@ int16_t HostSession::run(bool showDialog) {
 }
 
 void HostSession::writeResult() {
-  applyResult(image_, dest_, mask_.bytes, {record_.autoMask != 0, writesOutsideSelection_});
+  applyResult(image_, dest_, resultMask_, {record_.autoMask != 0, writesOutsideSelection_});
 }
 
 std::optional<Descriptor> HostSession::recordedDescriptor(std::string* error) const {

@@ -170,6 +170,10 @@ class HostSession {
   HostPlanes source_;  // what the filter reads (after input handling)
   HostPlanes dest_;    // what it wrote
   HostPlanes mask_;    // one byte per pixel; no pixels when the case has no mask
+  // Where the result may land, one byte per pixel (empty: everywhere): the mask, except that a
+  // layer with protected transparency and a selection also keeps its fully transparent pixels,
+  // whose colours nobody sees and whose defringed stand-ins must not land.
+  std::vector<uint8_t> resultMask_;
 
   std::optional<Descriptor> descriptor_;
   ps::Handle givenDescriptor_ = nullptr;

@@ -33,7 +33,6 @@ class BandScene {
       : environment_(defaultEnvironmentPicture()), noise_(std::make_unique<NoiseTables>(makeNoiseTables(21))) {
     loadFactoryDefaults(settings_);
     settings_.textureChoice = 1;
-    settings_.environmentPicture = environment_.get();
 
     std::vector<uint8_t> mask(static_cast<size_t>(kWidth) * kHeight);
     for (int32_t y = 0; y < kHeight; ++y)
@@ -78,7 +77,7 @@ class BandScene {
     in.settings = &settings_;
     in.heights = heights_;
     in.profile = &builder_.profile();
-    in.environment = settings_.environmentPicture;
+    in.environment = environment_.get();
     in.regionWidth = kWidth;
     in.regionHeight = kHeight;
     in.noise = noise_.get();

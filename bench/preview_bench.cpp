@@ -8,6 +8,8 @@
 #include "app/image.h"
 #include "host/plugin_main.h"
 #include "host/preview_render.h"
+#include "pictures/effect_pictures.h"
+#include "settings/random_generator.h"
 #include "settings/effect_settings.h"
 
 namespace orichalcumite {
@@ -19,6 +21,9 @@ struct PreviewFixture {
   std::unique_ptr<HostSession> session;
   EffectSettings settings{};
   PluginState state{};
+  EffectPictures pictures;  // none: the render reflects nothing, as before pictures loaded
+  RandomGenerator random{1};
+  std::unique_ptr<HostPreview> preview;
 
   PreviewFixture() {
     const int w = 4000, h = 3000;
@@ -36,6 +41,7 @@ struct PreviewFixture {
     resetRunTimeFields(settings);
     loadFactoryDefaults(settings);
     resetPluginState(state);
+    preview = std::make_unique<HostPreview>(session->record(), state, pictures, random);
   }
 };
 
@@ -46,7 +52,7 @@ void previewRender(benchmark::State& bench, int radius, int shape, int zoom) {
   const Rect32 image{0, 0, 3000, 4000};
   const PreviewView view{zoom > 0 ? zoom : fitZoom(image), 0, 0};
   for (auto _ : bench) {
-    const int16_t result = renderPreview(fixture.session->record(), fixture.settings, fixture.state, view);
+    const RenderStatus result = fixture.preview->renderPreview(fixture.settings, view);
     benchmark::DoNotOptimize(result);
   }
   bench.counters["zoom"] = view.zoom;

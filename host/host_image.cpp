@@ -84,6 +84,8 @@ ImageFormat classifyImage(const ps::FilterRecord& rec) {
     f.transparencyPlane = rec.inLayerPlanes;
   else
     f.editableTransparency = false;
+  f.maskIsCoverage = rec.filterCase == ps::filterCaseProtectedTransparencyNoSelection &&
+                     rec.haveMask != 0;
   f.scale = f.imageClass == ImageClass::eightBit    ? 255.0f
             : f.imageClass == ImageClass::sixteenBit ? 32768.0f
                                                      : 1.0f;

@@ -19,6 +19,10 @@ struct ImageFormat {
   bool greyscale = false;        // fewer than three planes
   bool editableTransparency = false;
   int transparencyPlane = -1;    // inLayerPlanes when the layer has editable transparency
+  // The host's mask is the layer's coverage, not a selection: a layer whose transparency the
+  // host protects, filtered without a selection. Its alpha, which the host keeps, already
+  // applies the coverage.
+  bool maskIsCoverage = false;
   float scale = 255.0f;          // 255, 32768 or 1
 };
 

@@ -4,25 +4,25 @@
 
 namespace orichalcumite {
 
-HostRenderSource::HostRenderSource(ps::FilterRecord& rec, PluginState& state, int glue)
+HostRenderSource::HostRenderSource(ps::FilterRecord& rec, PluginState& state)
     : rec_(rec), state_(state), format_(classifyImage(rec)), region_(filterRectangle(rec)) {
   context_.target = RenderTarget::hostImage;
   context_.hdr = format_.imageClass == ImageClass::highDynamicRange;
   context_.greyscale = format_.greyscale;
   context_.editableTransparency = format_.editableTransparency;
-  context_.glue = glue;
+  context_.maskIsSelection = !format_.maskIsCoverage;
 }
 
-int16_t HostRenderSource::fetch(const Rect32& rect) {
+bool HostRenderSource::fetch(const Rect32& rect) {
   pixels_.reset();
   requestRegion(rec_, state_, rect, 1);
   const int16_t result = advanceHostState(rec_);
   if (result != 0) {
     hostResult_ = result;
-    return result;
+    return false;
   }
   pixels_.emplace(rec_, format_, rect);
-  return 0;
+  return true;
 }
 
 void HostRenderSource::readSource(const Rect32& rect, float* rgba, int32_t stride) const {
@@ -48,6 +48,18 @@ bool HostRenderSource::cancelled() {
   return false;
 }
 
-void HostRenderSource::progress(int32_t done, int32_t total) { reportProgress(rec_, done, total); }
+void HostRenderSource::progress(double fraction) {
+  reportProgress(rec_, static_cast<int32_t>(std::clamp(fraction, 0.0, 1.0) * 1000.0), 1000);
+}
+
+int16_t hostResultCode(RenderStatus status, int16_t hostResult) {
+  switch (status) {
+    case RenderStatus::done: return ps::noErr;
+    case RenderStatus::cancelled: return ps::userCanceledErr;
+    case RenderStatus::outOfMemory: return ps::memFullErr;
+    case RenderStatus::sourceFailed: return hostResult != 0 ? hostResult : ps::filterBadParameters;
+  }
+  return ps::filterBadParameters;
+}
 
 }  // namespace orichalcumite

@@ -12,18 +12,19 @@ namespace orichalcumite {
 
 class HostRenderSource final : public RenderSource {
  public:
-  HostRenderSource(ps::FilterRecord& rec, PluginState& state, int glue);
+  HostRenderSource(ps::FilterRecord& rec, PluginState& state);
 
   Rect32 region() const override { return region_; }
-  int16_t fetch(const Rect32& rect) override;
+  bool fetch(const Rect32& rect) override;
   void readSource(const Rect32& rect, float* rgba, int32_t stride) const override;
   void readMask(const Rect32& rect, uint8_t* mask, int32_t stride) const override;
   void write(const Rect32& rect, const float* rgba, int32_t stride) override;
   bool cancelled() override;
-  void progress(int32_t done, int32_t total) override;
+  // Reported to the host as (fraction × 1000) of 1000.
+  void progress(double fraction) override;
   FinishContext finishContext() const override { return context_; }
 
-  // The host result that ended the render (0 while it runs).
+  // The host's result that ended the render (0 while it runs).
   int16_t hostResult() const { return hostResult_; }
 
  private:
@@ -35,5 +36,9 @@ class HostRenderSource final : public RenderSource {
   std::optional<HostPixels> pixels_;
   int16_t hostResult_ = 0;
 };
+
+// The protocol's result code for how a render ended: 0, -128 for a cancel, -108 when memory
+// ran out, or the host's own result when the host could not hand over its pixels.
+int16_t hostResultCode(RenderStatus status, int16_t hostResult);
 
 }  // namespace orichalcumite

@@ -6,15 +6,24 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 
+#include "host/console_messages.h"
 #include "host/host_image.h"
+#include "host/host_render_source.h"
 #include "host/host_suites.h"
 #include "host/plugin_state.h"
-#include "host/run_steps.h"
+#include "host/preview_render.h"
 #include "host/scripting.h"
+#include "pictures/effect_pictures.h"
+#include "render/picture_target.h"
+#include "render/render_driver.h"
+#include "render/worker_pool.h"
 #include "settings/effect_settings.h"
 #include "settings/random_generator.h"
+#include "settings/user_state.h"
+#include "ui/main_dialog.h"
 
 namespace orichalcumite {
 namespace {
@@ -141,6 +150,8 @@ void clearRequests(ps::FilterRecord& rec) {
   rec.inRect = rec.outRect = rec.maskRect = {0, 0, 0, 0};
 }
 
+void tellUser(const char* title, const char* text) { moduleMessages().tell(title, text); }
+
 void tellNotEnoughMemory() {
   tellUser("Not Enough Memory",
            "The filter cannot run because it can't get enough RAM (memory). Try re-selecting "
@@ -191,6 +202,44 @@ void doPrepare() {
   runRandom().seedForRun();
 }
 
+// The run's state in the module and in the host's data block, set up at the start of a run.
+void beginRun(EffectSettings& s, PluginState& state, bool descriptorPresent) {
+  initialiseRun(s, descriptorPresent);
+  state.runInitialised = 1;
+}
+
+// The end of a run (Finish, cancel, refusal).
+void endRun(const EffectSettings& s, PluginState& state) {
+  releaseRun(s);
+  releasePreviewPixels(state);
+  state.runInitialised = 0;
+}
+
+// Makes the texture tile of the current choice and notes its size in the settings. False
+// when no tile can be made.
+bool prepareTexture(EffectSettings& s, const ps::FilterRecord& rec) {
+  EffectPictures& pictures = modulePictures();
+  if (!pictures.prepareTexture(s.textureChoice, runRandom(), filterRectangle(rec).width(),
+                               poolPictureRunner(processorCount())))
+    return false;
+  const PictureSize size = pictures.textureSize();
+  s.textureWidth = size.width;
+  s.textureHeight = size.height;
+  return true;
+}
+
+// Renders the whole filter rectangle into the host's image. Returns the protocol's result.
+int16_t renderToHost(ps::FilterRecord& rec, const EffectSettings& s, PluginState& state) {
+  const std::unique_ptr<RenderInputs> inputs = makeRenderInputs(s, modulePictures(), runRandom());
+  if (!inputs) return ps::memFullErr;
+  state.maskNotNeeded = 0;
+  HostRenderSource source(rec, state);
+  RenderOptions options;
+  options.imageWidth = source.region().width();
+  options.imageHeight = source.region().height();
+  return hostResultCode(renderEffect(*inputs, source, options), source.hostResult());
+}
+
 void doStart() {
   CallState& call = callState();
   lockBlocks();
@@ -205,8 +254,9 @@ void doStart() {
 
   s.hostCanDisplay = rec.advanceState && rec.displayPixels ? 1 : 0;
 
-  initialiseRun(s, state, descriptorPresent(rec));
-  if (!loadRunPictures(s, filterRectangle(rec).width())) {
+  beginRun(s, state, descriptorPresent(rec));
+  // Until picture files can be loaded, the run reflects the built-in environment.
+  if (!modulePictures().ensureEnvironment() || !prepareTexture(s, rec)) {
     tellNotEnoughMemory();
     call.setResult(1);
   }
@@ -218,20 +268,21 @@ void doStart() {
     call.setResult(1);
   }
   if (call.result() != 0) {
-    releaseRun(s, state);
+    endRun(s, state);
     clearRequests(rec);
     return;
   }
 
   bool showDialog = state.showDialogOnStart != 0;
   readDescriptor(rec, s, showDialog);
-  if (scriptingUsable(rec)) loadDescriptorPictures(s);
+  // The pictures a descriptor names are found and loaded here once picture files can be.
   state.showDialogOnStart = showDialog ? 1 : 0;
 
   bool accepted = true;
   if (state.showDialogOnStart) {
-    takeDialogUndoStep(s, state);
-    accepted = runMainDialog(rec, s, state);
+    takeDialogUndoStep(s);
+    HostPreview preview(rec, state, modulePictures(), runRandom());
+    accepted = runMainDialog(preview, moduleMessages(), s);
   }
   state.showDialogOnStart = 0;
   state.parametersJustRun = 0;
@@ -239,16 +290,16 @@ void doStart() {
 
   if (call.result() != 0 || !accepted) {
     call.setResult(ps::userCanceledErr);
-    releaseRun(s, state);
+    endRun(s, state);
     clearRequests(rec);
     return;
   }
 
   // The descriptor or the dialog may have changed the texture choice.
-  if (!prepareTextureTile(s, filterRectangle(rec).width())) {
+  if (!prepareTexture(s, rec)) {
     tellNotEnoughMemory();
     call.setResult(1);
-    releaseRun(s, state);
+    endRun(s, state);
     clearRequests(rec);
     return;
   }
@@ -257,7 +308,7 @@ void doStart() {
   if (result != 0) {
     // The host calls Finish only after a successful Start, so the run ends here.
     call.setResult(result);
-    releaseRun(s, state);
+    endRun(s, state);
     return;
   }
   saveCachedSettings(s);
@@ -275,7 +326,7 @@ void doFinish() {
   lockBlocks();
   if (!call.settings || !call.state) return;
   writeDescriptor(rec, *call.settings);
-  releaseRun(*call.settings, *call.state);
+  endRun(*call.settings, *call.state);
 }
 
 }  // namespace

@@ -14,22 +14,26 @@ namespace {
 class PreviewRenderSource final : public RenderSource {
  public:
   PreviewRenderSource(ps::FilterRecord& rec, PluginState& state, const Rect32& region, int zoom,
-                      int glue)
-      : rec_(rec), state_(state), format_(classifyImage(rec)), region_(region), zoom_(zoom) {
+                      const bool& abort)
+      : rec_(rec), state_(state), format_(classifyImage(rec)), region_(region), zoom_(zoom),
+        abort_(abort) {
     context_.target = RenderTarget::dialogPreview;
     context_.greyscale = format_.greyscale;
     context_.editableTransparency = format_.editableTransparency;
-    context_.glue = glue;
+    context_.maskIsSelection = !format_.maskIsCoverage;
   }
 
   Rect32 region() const override { return region_; }
 
-  int16_t fetch(const Rect32& rect) override {
+  bool fetch(const Rect32& rect) override {
     pixels_.reset();
     requestRegion(rec_, state_, rect, zoom_);
-    if (const int16_t result = advanceHostState(rec_); result != 0) return result;
+    if (const int16_t result = advanceHostState(rec_); result != 0) {
+      hostResult_ = result;
+      return false;
+    }
     pixels_.emplace(rec_, format_, rect);
-    return 0;
+    return true;
   }
 
   void readSource(const Rect32& rect, float* rgba, int32_t stride) const override {
@@ -62,9 +66,13 @@ class PreviewRenderSource final : public RenderSource {
     }
   }
 
-  bool cancelled() override { return testAbort(rec_); }
-  void progress(int32_t, int32_t) override {}
+  // A preview is stopped by the dialog's own abort flag alone: the host's cancel test belongs
+  // to the final render.
+  bool cancelled() override { return abort_; }
+  void progress(double) override {}
   FinishContext finishContext() const override { return context_; }
+
+  int16_t hostResult() const { return hostResult_; }
 
  private:
   ps::FilterRecord& rec_;
@@ -72,63 +80,58 @@ class PreviewRenderSource final : public RenderSource {
   ImageFormat format_;
   Rect32 region_;
   int zoom_;
+  const bool& abort_;
   FinishContext context_;
   std::optional<HostPixels> pixels_;
+  int16_t hostResult_ = 0;
 };
-
-int32_t ceilDiv(int32_t a, int32_t b) { return (a + b - 1) / b; }
 
 }  // namespace
 
-int32_t fitZoom(const Rect32& image, int32_t previewWidth, int32_t previewHeight) {
-  if (image.isEmpty() || previewWidth < 1 || previewHeight < 1) return 1;
-  return std::max({ceilDiv(image.width(), previewWidth), ceilDiv(image.height(), previewHeight), 1});
-}
+Rect32 HostPreview::imageRect() const { return filterRectangle(rec_); }
 
-Rect32 visibleRegion(const Rect32& image, const PreviewView& view, int32_t previewWidth,
-                     int32_t previewHeight) {
-  const int32_t z = std::max(view.zoom, 1);
-  const int32_t width = std::min(image.width() / z, previewWidth);
-  const int32_t height = std::min(image.height() / z, previewHeight);
-  // The pan never shows area outside the image.
-  const int32_t maxPanX = std::max(z * (image.width() / z - previewWidth), 0);
-  const int32_t maxPanY = std::max(z * (image.height() / z - previewHeight), 0);
-  const int32_t panX = std::clamp(view.panX, 0, maxPanX);
-  const int32_t panY = std::clamp(view.panY, 0, maxPanY);
-  const int32_t left = image.left / z + panX / z;
-  const int32_t top = image.top / z + panY / z;
-  return {top, left, top + std::max(height, 1), left + std::max(width, 1)};
-}
+bool HostPreview::canReduce() const { return canSample(rec_); }
 
-int16_t renderPreview(ps::FilterRecord& rec, const EffectSettings& s, PluginState& state,
-                      const PreviewView& view, int processors) {
-  const Rect32 image = filterRectangle(rec);
-  const int32_t zoom = canSample(rec) ? std::max(view.zoom, 1) : 1;
+RenderStatus HostPreview::renderPreview(const EffectSettings& settings, const PreviewView& view) {
+  hostResult_ = 0;
+  const Rect32 image = filterRectangle(rec_);
+  const int32_t zoom = canSample(rec_) ? std::max(view.zoom, 1) : 1;
   const Rect32 region = visibleRegion(image, {zoom, view.panX, view.panY});
-  state.previewRegion = region;
-  state.scaleFactor = static_cast<float>(zoom);
+  state_.previewRegion = region;
+  state_.scaleFactor = static_cast<float>(zoom);
 
-  releasePreviewPixels(state);
-  const int planes = isGreyscale(rec) ? 1 : 3;
+  releasePreviewPixels(state_);
+  const int planes = isGreyscale(rec_) ? 1 : 3;
   const size_t bytes = static_cast<size_t>(planes) * static_cast<size_t>(region.width()) *
                        static_cast<size_t>(region.height());
-  state.previewPixels = static_cast<uint8_t*>(std::calloc(std::max<size_t>(bytes, 1), 1));
-  if (!state.previewPixels) return ps::memFullErr;
-  state.previewWidth = region.width();
-  state.previewHeight = region.height();
-  state.previewPlanes = planes;
+  state_.previewPixels = static_cast<uint8_t*>(std::calloc(std::max<size_t>(bytes, 1), 1));
+  if (!state_.previewPixels) return RenderStatus::outOfMemory;
+  state_.previewWidth = region.width();
+  state_.previewHeight = region.height();
+  state_.previewPlanes = planes;
 
-  PreviewRenderSource source(rec, state, region, zoom, s.glue);
+  const std::unique_ptr<RenderInputs> inputs = makeRenderInputs(settings, pictures_, random_);
+  if (!inputs) return RenderStatus::outOfMemory;
+  PreviewRenderSource source(rec_, state_, region, zoom, abort_);
   RenderOptions options;
-  options.processors = processors;
+  options.processors = processors_;
   options.previewScale = zoom;
   // The region's place in the image, in full-resolution pixels from the image's own corner.
   options.previewLeft = region.left * zoom - image.left;
   options.previewTop = region.top * zoom - image.top;
   options.imageWidth = image.width();
   options.imageHeight = image.height();
-  state.maskNotNeeded = 0;
-  return renderEffect(s, source, options);
+  state_.maskNotNeeded = 0;
+  const RenderStatus status = renderEffect(*inputs, source, options);
+  hostResult_ = source.hostResult();
+  // One request stops one render.
+  abort_ = false;
+  return status;
+}
+
+PreviewPixels HostPreview::previewPixels() const {
+  return {state_.previewPixels, state_.previewWidth,  state_.previewHeight,
+          state_.previewPlanes, state_.previewRegion, static_cast<int32_t>(state_.scaleFactor)};
 }
 
 }  // namespace orichalcumite

@@ -1,4 +1,4 @@
-// The dialog preview as a render target: the visible part of the image at an integer
+// The dialog preview over the host's records: the visible part of the image at an integer
 // reduction, sampled by the host, rendered into the 8-bit planar preview buffer that the
 // host's pixel display shows.
 #pragma once
@@ -7,34 +7,39 @@
 
 #include "host/plugin_state.h"
 #include "protocol/filter_protocol.h"
+#include "render/preview.h"
 
 namespace orichalcumite {
 
-struct EffectSettings;
+class EffectPictures;
+class RandomGenerator;
 
-// Size of the area the preview pane can show.
-constexpr int32_t kPreviewWidth = 528;
-constexpr int32_t kPreviewHeight = 347;
+class HostPreview final : public PreviewService {
+ public:
+  // Renders with `pictures` and draws from `random`; all must outlive the preview. The
+  // buffer lives in `state` (freed by releasePreviewPixels). `processors` 0 asks the system.
+  HostPreview(ps::FilterRecord& rec, PluginState& state, const EffectPictures& pictures,
+              RandomGenerator& random, int processors = 0)
+      : rec_(rec), state_(state), pictures_(pictures), random_(random), processors_(processors) {}
 
-// What the preview shows: the reduction z and the pan offset in full-resolution pixels.
-struct PreviewView {
-  int32_t zoom = 1;
-  int32_t panX = 0;
-  int32_t panY = 0;
+  Rect32 imageRect() const override;
+  bool canReduce() const override;
+  // Reallocates the buffer to planes × width × height bytes of the visible region.
+  RenderStatus renderPreview(const EffectSettings& settings, const PreviewView& view) override;
+  PreviewPixels previewPixels() const override;
+  void requestAbort() override { abort_ = true; }
+
+  // The host's result when the last render ended with RenderStatus::sourceFailed.
+  int16_t hostResult() const { return hostResult_; }
+
+ private:
+  ps::FilterRecord& rec_;
+  PluginState& state_;
+  const EffectPictures& pictures_;
+  RandomGenerator& random_;
+  int processors_;
+  bool abort_ = false;
+  int16_t hostResult_ = 0;
 };
-
-// The smallest zoom at which the whole filter rectangle fits the preview rectangle.
-int32_t fitZoom(const Rect32& image, int32_t previewWidth = kPreviewWidth,
-                int32_t previewHeight = kPreviewHeight);
-
-// The visible region in reduced coordinates (the image rectangle scaled by 1/z, limited to the
-// preview's size, at the pan offset), as the host is asked for it.
-Rect32 visibleRegion(const Rect32& image, const PreviewView& view,
-                     int32_t previewWidth = kPreviewWidth, int32_t previewHeight = kPreviewHeight);
-
-// Renders the effect of `s` for the view into the preview buffer of `state` (reallocated:
-// planes × width × height bytes of the visible region). Returns 0 or the host's result.
-int16_t renderPreview(ps::FilterRecord& rec, const EffectSettings& s, PluginState& state,
-                      const PreviewView& view, int processors = 0);
 
 }  // namespace orichalcumite

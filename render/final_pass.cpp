@@ -24,14 +24,16 @@ namespace {
 
 class FinalPassWork final : public PassWork {
  public:
-  FinalPassWork(RenderSource& target, ShadeBand shade, const void* context)
+  FinalPassWork(RenderSource& target, const FinishContext& finish, ShadeBand shade,
+                const void* context, const ProgressSpan& progress)
       : target_(target),
         shade_(shade),
         context_(context),
         region_(target.region()),
-        finish_(makeFinishPlan(target.finishContext())) {}
+        finish_(makeFinishPlan(finish)),
+        progress_(progress) {}
 
-  int16_t result() const { return result_; }
+  RenderStatus result() const { return result_; }
 
   void prepareUnit(WorkUnit& unit) override {
     const Rect32 rect = absolute(unit);
@@ -41,9 +43,9 @@ class FinalPassWork final : public PassWork {
       band = nullptr;
     }
     unit.band = band;
-    if (!band || result_ != 0) return;
-    if (const int16_t r = target_.fetch(rect); r != 0) {
-      result_ = r;
+    if (!band || result_ != RenderStatus::done) return;
+    if (!target_.fetch(rect)) {
+      result_ = fetchFailure();
       return;
     }
     target_.readSource(rect, &band->interior()->red, band->stride() * 4);
@@ -57,17 +59,17 @@ class FinalPassWork final : public PassWork {
   void completeUnit(WorkUnit& unit, bool aborted) override {
     auto* band = static_cast<BandBuffer*>(unit.band);
     unit.band = nullptr;
-    if (!aborted && result_ == 0) writeUnit(unit, band);
+    if (!aborted && result_ == RenderStatus::done) writeUnit(unit, band);
     delete band;
   }
 
   bool shouldAbort() override {
-    if (result_ == 0 && target_.cancelled()) result_ = -128;
-    return result_ != 0;
+    if (result_ == RenderStatus::done && target_.cancelled()) result_ = RenderStatus::cancelled;
+    return result_ != RenderStatus::done;
   }
 
   void reportProgress(int32_t completed, int32_t total) override {
-    target_.progress(completed, total);
+    progress_.report(completed, total);
   }
 
  private:
@@ -81,8 +83,8 @@ class FinalPassWork final : public PassWork {
   // black material. The band buffer is the finish's scratch space; it is freed afterwards.
   void writeUnit(const WorkUnit& unit, BandBuffer* band) {
     const Rect32 rect = absolute(unit);
-    if (const int16_t r = target_.fetch(rect); r != 0) {
-      result_ = r;
+    if (!target_.fetch(rect)) {
+      result_ = fetchFailure();
       return;
     }
     const int32_t w = rect.width();
@@ -91,7 +93,12 @@ class FinalPassWork final : public PassWork {
     mask_.resize(count);
     out_.resize(count);
     target_.readSource(rect, &source_[0].red, w * 4);
-    target_.readMask(rect, mask_.data(), w);
+    // A mask that stands for the layer's coverage shaped the bevel; the blend is full.
+    if (finish_.context.maskIsSelection) {
+      target_.readMask(rect, mask_.data(), w);
+    } else {
+      std::fill(mask_.begin(), mask_.end(), uint8_t{255});
+    }
     for (int32_t y = rect.top; y < rect.bottom; ++y) {
       const size_t rowStart = static_cast<size_t>(y - rect.top) * static_cast<size_t>(w);
       Rgba* material;
@@ -107,23 +114,29 @@ class FinalPassWork final : public PassWork {
     target_.write(rect, &out_[0].red, w * 4);
   }
 
+  // A target that could not hand over its pixels may have been cancelled meanwhile.
+  RenderStatus fetchFailure() {
+    return target_.cancelled() ? RenderStatus::cancelled : RenderStatus::sourceFailed;
+  }
+
   RenderSource& target_;
   ShadeBand shade_;
   const void* context_;
   Rect32 region_;
   FinishPlan finish_;  // the glue mode's row kernel, chosen once for the pass
-  int16_t result_ = 0;
+  ProgressSpan progress_;
+  RenderStatus result_ = RenderStatus::done;
   std::vector<Rgba> source_, out_, blank_;
   std::vector<uint8_t> mask_;
 };
 
 }  // namespace
 
-int16_t runFinalPass(RenderSource& target, ShadeBand shade, const void* shadeContext,
-                     int processors) {
+RenderStatus runFinalPass(RenderSource& target, const FinishContext& finish, ShadeBand shade,
+                          const void* shadeContext, int processors, const ProgressSpan& progress) {
   const Rect32 region = target.region();
-  if (region.isEmpty()) return 0;
-  FinalPassWork work(target, shade, shadeContext);
+  if (region.isEmpty()) return RenderStatus::done;
+  FinalPassWork work(target, finish, shade, shadeContext, progress);
   const Tiling tiling = makeTiling({0, 0, region.height(), region.width()}, TilingMode::finalBands);
   runPass(PassKind::finalPass, tiling, work, processors);
   return work.result();

@@ -6,12 +6,11 @@
 #include <vector>
 
 #include "render/finish_pixel.h"
+#include "render/render_host.h"
 #include "base/rect.h"
 #include "render/worker_pool.h"
 
 namespace orichalcumite {
-
-class RenderSource;
 
 // The finished height field as the shader reads it: depth of region pixel (x, y) at
 // origin[y * stride + x]; the 150-pixel margin around the region is readable at negative and
@@ -48,9 +47,10 @@ class BandBuffer {
 // back. `region` is the render region, whose top-left is height-field pixel (0, 0).
 using ShadeBand = void (*)(const void* context, BandBuffer& band, const Rect32& region);
 
-// Runs the final pass over the render region of `target`. Returns 0, or the host result that
-// ended it (-128 when the user cancelled).
-int16_t runFinalPass(RenderSource& target, ShadeBand shade, const void* shadeContext,
-                     int processors);
+// Runs the final pass over the render region of `target`, finishing with `finish` (the
+// target's context with the render's glue mode) and reporting progress through `progress`.
+RenderStatus runFinalPass(RenderSource& target, const FinishContext& finish, ShadeBand shade,
+                          const void* shadeContext, int processors,
+                          const ProgressSpan& progress = {});
 
 }  // namespace orichalcumite

@@ -21,6 +21,10 @@ struct FinishContext {
   bool greyscale = false;
   bool editableTransparency = false;
   int glue = 1;            // GlueMode
+  // False when the mask is the layer's coverage rather than a selection (a layer whose
+  // transparency the host protects, without a selection): the bevel follows the mask, but the
+  // material is laid on fully, since the layer's own alpha already applies the coverage.
+  bool maskIsSelection = true;
 };
 
 // Light that overflows one channel bleeds into the others: the excess above 1, times 60/256,

@@ -91,7 +91,7 @@ bool HeightFieldBuilder::prepare(const HeightFieldParams& params) {
   region_ = Rect32{kHeightFieldMargin, kHeightFieldMargin, kHeightFieldMargin + height,
                    kHeightFieldMargin + width};
   radiusPx_ = orichalcumite::bevelRadiusPx(params.radius, params.previewScale);
-  random_ = params.random ? params.random : &runRandom();
+  random_ = params.random ? params.random : &ownRandom_;
   texturePlan_ = texturePlan(params.texture, params.previewScale);
 
   if (isEdgelessShape(params.shape)) {

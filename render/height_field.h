@@ -55,7 +55,8 @@ struct HeightFieldParams {
   int32_t regionWidth = 0;
   int32_t regionHeight = 0;
   int previewScale = 1;  // 1 for full renders
-  // Source of the grit bytes; null uses the run's shared generator, runRandom().
+  // Source of the grit bytes: the render's generator. Null draws from a generator of the
+  // builder's own, seeded 1, so that a field never reaches for shared state.
   RandomGenerator* random = nullptr;
 };
 
@@ -138,6 +139,7 @@ class HeightFieldBuilder {
   TexturePlan texturePlan_;
   std::vector<float> textureScratch_;
   RandomGenerator* random_ = nullptr;
+  RandomGenerator ownRandom_{1};
   HeightExtremes extremes_;
   HeightStage stage_ = HeightStage::done;
   int32_t row_ = 0;

@@ -4,11 +4,10 @@
 
 namespace orichalcumite {
 
-PictureRenderTarget::PictureRenderTarget(const Picture* source, Picture& output, int glue)
+PictureRenderTarget::PictureRenderTarget(const Picture* source, Picture& output)
     : source_(source), output_(output) {
   context_.target = RenderTarget::internalPicture;
   context_.hdr = output.kind() == PictureKind::greyFloat || output.kind() == PictureKind::rgbaFloat;
-  context_.glue = glue;
 }
 
 void PictureRenderTarget::readSource(const Rect32& rect, float* rgba, int32_t stride) const {

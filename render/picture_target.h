@@ -13,15 +13,15 @@ namespace orichalcumite {
 // and 9) are high dynamic range. Only an abort flag set by the caller cancels it.
 class PictureRenderTarget final : public RenderSource {
  public:
-  PictureRenderTarget(const Picture* source, Picture& output, int glue);
+  PictureRenderTarget(const Picture* source, Picture& output);
 
   Rect32 region() const override { return {0, 0, output_.height(), output_.width()}; }
-  int16_t fetch(const Rect32&) override { return 0; }
+  bool fetch(const Rect32&) override { return true; }
   void readSource(const Rect32& rect, float* rgba, int32_t stride) const override;
   void readMask(const Rect32& rect, uint8_t* mask, int32_t stride) const override;
   void write(const Rect32& rect, const float* rgba, int32_t stride) override;
   bool cancelled() override { return abort_; }
-  void progress(int32_t, int32_t) override {}
+  void progress(double) override {}
   FinishContext finishContext() const override { return context_; }
 
   void requestAbort() { abort_ = true; }

@@ -1,5 +1,6 @@
 #include "render/render_driver.h"
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -20,7 +21,10 @@ namespace {
 // in 64-column bands, every slot with scratch of its own.
 class PoolBlurRunner final : public BlurRunner {
  public:
-  explicit PoolBlurRunner(int processors) : processors_(processors) {}
+  // `passes` is how many passes the field will run; together they report progress over
+  // `progress`.
+  PoolBlurRunner(int processors, const ProgressSpan& progress, int passes)
+      : processors_(processors), progress_(progress), passes_(std::max(passes, 1)) {}
 
   void runPass(FloatImage& image, const Rect32& area, const BlurPass& pass) override {
     const bool rows = pass.axis == BlurAxis::horizontal;
@@ -29,17 +33,21 @@ class PoolBlurRunner final : public BlurRunner {
     if (scratch_.size() < static_cast<size_t>(slots)) scratch_.resize(static_cast<size_t>(slots));
     // Sized here so that no worker allocates.
     for (int i = 0; i < slots; ++i) scratch_[static_cast<size_t>(i)].reserve(area, pass);
-    BandWork work(image, area, pass, scratch_);
+    // This pass's share of the field's progress.
+    const double share = (progress_.end - progress_.begin) / passes_;
+    const double begin = progress_.begin + share * std::min(passesRun_, passes_ - 1);
+    BandWork work(image, area, pass, scratch_, {progress_.target, begin, begin + share});
     orichalcumite::runPass(rows ? PassKind::blurRows : PassKind::blurColumns, tiling, work,
                            processors_);
+    ++passesRun_;
   }
 
  private:
   class BandWork final : public PassWork {
    public:
     BandWork(FloatImage& image, const Rect32& area, const BlurPass& pass,
-             std::vector<BlurScratch>& scratch)
-        : image_(image), area_(area), pass_(pass), scratch_(scratch) {}
+             std::vector<BlurScratch>& scratch, const ProgressSpan& progress)
+        : image_(image), area_(area), pass_(pass), scratch_(scratch), progress_(progress) {}
     void prepareUnit(WorkUnit&) override {}
     void runUnit(WorkUnit& unit) noexcept override {
       const Rect32& u = unit.tiling.unit;
@@ -49,20 +57,35 @@ class PoolBlurRunner final : public BlurRunner {
       blurBand(image_, area_, pass_, first, end, scratch_[static_cast<size_t>(unit.slot)]);
     }
     void completeUnit(WorkUnit&, bool) override {}
+    void reportProgress(int32_t completed, int32_t total) override {
+      progress_.report(completed, total);
+    }
 
    private:
     FloatImage& image_;
     Rect32 area_;
     BlurPass pass_;
     std::vector<BlurScratch>& scratch_;
+    ProgressSpan progress_;
   };
 
   int processors_;
+  ProgressSpan progress_;
+  int passes_;
+  int passesRun_ = 0;
   std::vector<BlurScratch> scratch_;
 };
 
-HeightFieldParams heightParams(const EffectSettings& s, const Rect32& region,
+// The height field's passes take this share of a render's progress; the final pass, which
+// does most of the work, the rest.
+constexpr double kHeightFieldProgress = 0.2;
+// A field runs at most three blurs (smoothing, then the finishing blur twice) of at most
+// BlurPlan's six passes each; fewer passes leave the bar short of the share, never past it.
+constexpr int kHeightFieldBlurPasses = 3 * static_cast<int>(BlurPlan{}.passes.size());
+
+HeightFieldParams heightParams(const RenderInputs& inputs, const Rect32& region,
                                const RenderOptions& options) {
+  const EffectSettings& s = inputs.settings;
   HeightFieldParams p;
   p.shape = s.shape;
   p.radius = s.radius;
@@ -76,17 +99,19 @@ HeightFieldParams heightParams(const EffectSettings& s, const Rect32& region,
   p.texture.zoom = s.textureZoom;
   p.texture.panX = s.texturePanX;
   p.texture.panY = s.texturePanY;
-  p.texture.tile = pictureTextureTile(s.texturePicture);
-  p.texture.previewLeft = options.previewScale > 1 ? options.previewLeft : 0;
-  p.texture.previewTop = options.previewScale > 1 ? options.previewTop : 0;
+  p.texture.tile = pictureTextureTile(inputs.textureTile);
+  p.texture.previewLeft = options.previewLeft;
+  p.texture.previewTop = options.previewTop;
   p.regionWidth = region.width();
   p.regionHeight = region.height();
   p.previewScale = options.previewScale;
+  p.random = inputs.random;
   return p;
 }
 
 // Steps the height field to the end, asking the target for each row a row step needs.
-int16_t buildHeightField(HeightFieldBuilder& builder, RenderSource& target, const Rect32& region) {
+RenderStatus buildHeightField(HeightFieldBuilder& builder, RenderSource& target,
+                              const Rect32& region) {
   std::vector<uint8_t> mask(static_cast<size_t>(region.width()));
   std::vector<float> colour(static_cast<size_t>(region.width()) * 4);
   while (!builder.isDone()) {
@@ -95,7 +120,8 @@ int16_t buildHeightField(HeightFieldBuilder& builder, RenderSource& target, cons
     if (step.row >= 0 && (step.needsMask || step.needsColour)) {
       const Rect32 row{region.top + step.row, region.left, region.top + step.row + 1,
                        region.right};
-      if (const int16_t result = target.fetch(row); result != 0) return result;
+      if (!target.fetch(row))
+        return target.cancelled() ? RenderStatus::cancelled : RenderStatus::sourceFailed;
       if (step.needsMask) {
         target.readMask(row, mask.data(), region.width());
         input.mask = mask.data();
@@ -107,7 +133,7 @@ int16_t buildHeightField(HeightFieldBuilder& builder, RenderSource& target, cons
     }
     builder.step(input);
   }
-  return 0;
+  return RenderStatus::done;
 }
 
 // What the final pass's workers shade with. Bands are shaded one at a time, so the one
@@ -124,21 +150,22 @@ void shadeWithPlan(const void* context, BandBuffer& band, const Rect32& region) 
 
 }  // namespace
 
-int16_t renderEffect(const EffectSettings& settings, RenderSource& target,
-                     const RenderOptions& options) {
-  // The render reads its own copy, so a change of the live settings cannot reach a worker.
-  auto snapshot = std::make_unique<EffectSettings>(settings);
+RenderStatus renderEffect(const RenderInputs& inputs, RenderSource& target,
+                          const RenderOptions& options) {
+  const EffectSettings& settings = inputs.settings;
   const Rect32 region = target.region();
-  if (region.isEmpty()) return 0;
+  if (region.isEmpty()) return RenderStatus::done;
   const int processors = options.processors > 0 ? options.processors : processorCount();
   // The seeded noise tables of this render; workers only read them.
-  const auto noise = std::make_unique<NoiseTables>(makeNoiseTables(snapshot->randomSeed));
+  const auto noise = std::make_unique<NoiseTables>(makeNoiseTables(settings.randomSeed));
 
-  PoolBlurRunner blurRunner(processors);
+  PoolBlurRunner blurRunner(processors, {&target, 0.0, kHeightFieldProgress},
+                            kHeightFieldBlurPasses);
   HeightFieldBuilder builder(&blurRunner);
-  if (!builder.prepare(heightParams(*snapshot, region, options))) return -108;
-  if (const int16_t result = buildHeightField(builder, target, region); result != 0)
-    return result;
+  if (!builder.prepare(heightParams(inputs, region, options))) return RenderStatus::outOfMemory;
+  if (const RenderStatus status = buildHeightField(builder, target, region);
+      status != RenderStatus::done)
+    return status;
 
   HeightView heights;
   heights.origin = builder.field().row(kHeightFieldMargin) + kHeightFieldMargin;
@@ -148,10 +175,10 @@ int16_t renderEffect(const EffectSettings& settings, RenderSource& target,
   heights.maximum = static_cast<float>(builder.extremes().maximum);
 
   ShadingInputs shading;
-  shading.settings = snapshot.get();
+  shading.settings = &settings;
   shading.heights = heights;
   shading.profile = &builder.profile();
-  shading.environment = snapshot->environmentPicture;
+  shading.environment = inputs.environment;
   shading.regionWidth = region.width();
   shading.regionHeight = region.height();
   shading.previewScale = options.previewScale;
@@ -164,16 +191,19 @@ int16_t renderEffect(const EffectSettings& settings, RenderSource& target,
   // from only when weathering needs it, so that renders without weathering leave the run's
   // sequence (which grit draws from) as it was.
   ShadingScratch scratch;
-  if (hasWeathering(weatheringSettings(*snapshot))) {
-    RandomGenerator& run = runRandom();
+  if (hasWeathering(weatheringSettings(settings)) && inputs.random) {
+    RandomGenerator& run = *inputs.random;
     const auto high = static_cast<uint32_t>(run.next());
     scratch.random.seed(high << 15 | static_cast<uint32_t>(run.next()));
   }
   shading.random = &scratch.random;
   const std::unique_ptr<ShadingPlan> plan = makeShadingPlan(shading);
-  if (!plan || !scratch.prepare(region.width())) return -108;
+  if (!plan || !scratch.prepare(region.width())) return RenderStatus::outOfMemory;
   const ShadingRun run{plan.get(), &scratch};
-  return runFinalPass(target, &shadeWithPlan, &run, processors);
+  FinishContext finish = target.finishContext();
+  finish.glue = settings.glue;
+  return runFinalPass(target, finish, &shadeWithPlan, &run, processors,
+                      {&target, kHeightFieldProgress, 1.0});
 }
 
 }  // namespace orichalcumite

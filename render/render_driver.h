@@ -5,15 +5,18 @@
 #include <cstdint>
 
 #include "render/render_host.h"
+#include "render/render_inputs.h"
+#include "render/render_status.h"
 
 namespace orichalcumite {
-
-struct EffectSettings;
 
 struct RenderOptions {
   int processors = 0;     // worker threads for parallel passes; 0 asks the system
   int previewScale = 1;   // the preview's reduction; 1 for full renders
-  int32_t previewLeft = 0;  // image coordinates of a preview region's top-left corner
+  // Where a preview region's top-left corner lies in the image, in full-resolution pixels
+  // from the image's own corner; (0, 0) for full renders. Textures and gobos are placed by it
+  // at every scale, 100 % included.
+  int32_t previewLeft = 0;
   int32_t previewTop = 0;
   // Size of the whole image (the filter rectangle) at full resolution; 0 takes the region's.
   // The gobos centre on it.
@@ -21,10 +24,9 @@ struct RenderOptions {
   int32_t imageHeight = 0;
 };
 
-// Renders the effect of `settings` over `target`'s region. The settings are read once, at the
-// start, into the render's own snapshot. Returns 0, or the host's non-zero result that ended
-// the render (-128 when the user cancelled).
-int16_t renderEffect(const EffectSettings& settings, RenderSource& target,
-                     const RenderOptions& options = {});
+// Renders the effect of `inputs` over `target`'s region. Progress runs from 0 to 1 over the
+// whole render: the height field's passes take the first fifth, the final pass the rest.
+RenderStatus renderEffect(const RenderInputs& inputs, RenderSource& target,
+                          const RenderOptions& options = {});
 
 }  // namespace orichalcumite

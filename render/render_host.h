@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "render/finish_pixel.h"
+#include "render/render_status.h"
 #include "base/rect.h"
 
 namespace orichalcumite {
@@ -17,24 +18,40 @@ class RenderSource {
 
   // The rectangle the render covers, in image coordinates.
   virtual Rect32 region() const = 0;
-  // Makes the source, mask and output of `rect` available. Returns 0, or the host's non-zero
-  // result (an error or -128 for a cancel), which ends the render.
-  virtual int16_t fetch(const Rect32& rect) = 0;
+  // Makes the source, mask and output of `rect` available. False ends the render with
+  // RenderStatus::sourceFailed (or cancelled, when cancelled() then says so); the target
+  // keeps the reason.
+  virtual bool fetch(const Rect32& rect) = 0;
   // Source colours of the fetched `rect`, row-major, 4 floats per pixel, `stride` floats per
   // row. Greyscale images give the grey in red, green and blue; alpha is 1 without a
   // transparency plane.
   virtual void readSource(const Rect32& rect, float* rgba, int32_t stride) const = 0;
-  // Selection of the fetched `rect` as bytes 0..255 (255 everywhere without a selection).
+  // Mask of the fetched `rect` as bytes 0..255 (255 everywhere without one): the selection,
+  // or the layer's coverage when the finish context says so. The bevel follows its edge.
   virtual void readMask(const Rect32& rect, uint8_t* mask, int32_t stride) const = 0;
   // Writes finished colours of the fetched `rect` (4 floats per pixel, clamped by the caller).
   virtual void write(const Rect32& rect, const float* rgba, int32_t stride) = 0;
   // True when the user asked to cancel.
   virtual bool cancelled() = 0;
-  // Progress of the render as done of total.
-  virtual void progress(int32_t done, int32_t total) = 0;
+  // Progress of the whole render, 0..1, never going back; at most every half second.
+  virtual void progress(double fraction) = 0;
 
-  // The finishing context of this target (kind, HDR, greyscale, editable transparency).
+  // The finishing context of this target (kind, HDR, greyscale, editable transparency, what
+  // the mask stands for). Its glue mode is not the target's to say: the render sets it.
   virtual FinishContext finishContext() const = 0;
+};
+
+// The share of a render's progress that one pass covers: the pass's completed units map
+// linearly onto [begin, end] of the whole render.
+struct ProgressSpan {
+  RenderSource* target = nullptr;  // null reports nothing
+  double begin = 0.0;
+  double end = 1.0;
+
+  void report(int32_t completed, int32_t total) const {
+    if (target && total > 0)
+      target->progress(begin + (end - begin) * static_cast<double>(completed) / total);
+  }
 };
 
 }  // namespace orichalcumite

@@ -167,8 +167,6 @@ void randomizeSettings(EffectSettings& s, RandomGenerator& rng) {
 void nextGlueMode(EffectSettings& s) { s.glue = s.glue >= kGlueModeCount ? 1 : s.glue + 1; }
 
 void resetRunTimeFields(EffectSettings& s) {
-  s.texturePicture = nullptr;
-  s.environmentPicture = nullptr;
   setText(s.texturePath, "");
   setText(s.textureName, "");
   setText(s.environmentPath, "");

@@ -8,7 +8,6 @@
 
 namespace orichalcumite {
 
-class Picture;
 class RandomGenerator;
 
 constexpr size_t kParametersBlockSize = 4032;
@@ -84,13 +83,12 @@ struct EffectSettings {
   // ---- The ten colours, contiguous, in ColourSlot order.
   SettingsColour colours[kColourCount];
 
-  // ---- Pictures: full paths and bare file names; the pixels are run-time values.
+  // ---- Pictures: full paths and bare file names. The pixels belong to EffectPictures, which
+  // lives outside this block; the tile's size is kept here because settings files carry it.
   char texturePath[kTextCapacity];
   char textureName[kTextCapacity];
   char environmentPath[kTextCapacity];
   char environmentName[kTextCapacity];
-  Picture* texturePicture;
-  Picture* environmentPicture;
   int32_t textureWidth, textureHeight;
 
   // ---- Name of the current effect.
@@ -122,12 +120,12 @@ void resetSettings(EffectSettings& s);
 void randomizeSettings(EffectSettings& s, RandomGenerator& rng);
 // The next glue mode, wrapping from the last to the first.
 void nextGlueMode(EffectSettings& s);
-// Clears the run-time fields (picture pointers and names, view state). Used when a block is
+// Clears the run-time fields (picture names, view state). Used when a block is
 // fresh and at the start of a run.
 void resetRunTimeFields(EffectSettings& s);
 
 // Copies the fields that make up "the effect" (what undo, memory dots and the render snapshot
-// carry) from `from` to `to`. Picture names, pointers and run-time fields are not copied.
+// carry) from `from` to `to`. Picture names and run-time fields are not copied.
 void copyEffect(const EffectSettings& from, EffectSettings& to);
 
 // Recomputes the derived azimuth and elevation of both lights from their vectors.

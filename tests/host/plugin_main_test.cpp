@@ -3,6 +3,8 @@
 
 #include <atomic>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/descriptor.h"
 #include "app/host_session.h"
@@ -10,6 +12,8 @@
 #include "host/host_image.h"
 #include "host/plugin_main.h"
 #include "host/preview_render.h"
+#include "pictures/effect_pictures.h"
+#include "settings/random_generator.h"
 #include "settings/effect_settings.h"
 #include "settings/parameter_table.h"
 
@@ -171,23 +175,118 @@ TEST(Preview, FitZoomAndVisibleRegion) {
   EXPECT_EQ(panned.bottom, 1500);
 }
 
+EffectSettings previewSettings() {
+  EffectSettings s{};
+  resetRunTimeFields(s);
+  loadFactoryDefaults(s);
+  return s;
+}
+
 TEST(Preview, RendersTheReducedViewEvenWithATinyRadius) {
   Image image = testImage(800, 600);
   auto session = makeSession(image);
   ASSERT_EQ(session->prepare(), 0);
-  EffectSettings s{};
-  resetRunTimeFields(s);
-  loadFactoryDefaults(s);
+  EffectSettings s = previewSettings();
   s.radius = 2;
   s.shape = 1;
   PluginState state{};
   resetPluginState(state);
-  ASSERT_EQ(renderPreview(session->record(), s, state, {8, 0, 0}), 0);
-  EXPECT_EQ(state.previewWidth, 100);
-  EXPECT_EQ(state.previewHeight, 75);
-  EXPECT_EQ(state.previewPlanes, 3);
-  ASSERT_NE(state.previewPixels, nullptr);
+  EffectPictures pictures;
+  RandomGenerator random(5);
+  HostPreview preview(session->record(), state, pictures, random);
+  ASSERT_EQ(preview.renderPreview(s, {8, 0, 0}), RenderStatus::done);
+  const PreviewPixels pixels = preview.previewPixels();
+  EXPECT_EQ(pixels.width, 100);
+  EXPECT_EQ(pixels.height, 75);
+  EXPECT_EQ(pixels.planeCount, 3);
+  EXPECT_EQ(pixels.zoom, 8);
+  ASSERT_NE(pixels.planes, nullptr);
   releasePreviewPixels(state);
+}
+
+TEST(Preview, APannedViewAtFullSizeShowsTheTextureWhereTheImageHasIt) {
+  // At 100 % a 900 x 600 image is wider and taller than the pane, so the view pans. The
+  // texture and the environment are placed by image position: a pixel well inside both views
+  // looks the same in the view from the corner and in one panned by different amounts across
+  // and down (so that swapped offsets show too).
+  Image image = testImage(900, 600);
+  auto session = makeSession(image);
+  ASSERT_EQ(session->prepare(), 0);
+  EffectSettings s = previewSettings();
+  s.radius = 2;
+  s.textureStrength = 100;
+  s.textureZoom = 90;
+  PluginState state{};
+  resetPluginState(state);
+  EffectPictures pictures;
+  RandomGenerator random(5);
+  ASSERT_TRUE(pictures.ensureEnvironment());
+  ASSERT_TRUE(pictures.prepareTexture(s.textureChoice, random, 900));
+  HostPreview preview(session->record(), state, pictures, random);
+
+  auto render = [&](int32_t panX, int32_t panY) {
+    EXPECT_EQ(preview.renderPreview(s, {1, panX, panY}), RenderStatus::done);
+    const PreviewPixels p = preview.previewPixels();
+    return std::pair{p.region, std::vector<uint8_t>(p.planes, p.planes + 3 * p.width * p.height)};
+  };
+  const auto [cornerRegion, corner] = render(0, 0);
+  const auto [pannedRegion, panned] = render(120, 40);
+  ASSERT_EQ(pannedRegion.left, 120);
+  ASSERT_EQ(pannedRegion.top, 40);
+  const int32_t w = cornerRegion.width(), h = cornerRegion.height();
+  // Away from both views' edges, where the bevel of each view's border cannot reach.
+  int compared = 0;
+  for (int32_t y = 70; y < cornerRegion.bottom - 30; y += 3)
+    for (int32_t x = 150; x < cornerRegion.right - 30; x += 3) {
+      for (int c = 0; c < 3; ++c) {
+        const size_t a = static_cast<size_t>(c * w * h + y * w + x);
+        const size_t b = static_cast<size_t>(c * w * h + (y - 40) * w + (x - 120));
+        ASSERT_EQ(corner[a], panned[b]) << x << "," << y << " channel " << c;
+      }
+      ++compared;
+    }
+  EXPECT_GT(compared, 5000);
+  releasePreviewPixels(state);
+}
+
+TEST(Preview, OnlyTheDialogsOwnAbortStopsAPreview) {
+  // The host's cancel test belongs to the final render: a preview renders through it.
+  Image image = testImage(300, 200);
+  auto session = makeSession(image);
+  ASSERT_EQ(session->prepare(), 0);
+  session->record().abortProc = []() -> ps::Boolean { return 1; };
+  PluginState state{};
+  resetPluginState(state);
+  EffectPictures pictures;
+  RandomGenerator random(5);
+  HostPreview preview(session->record(), state, pictures, random);
+  EXPECT_EQ(preview.renderPreview(previewSettings(), {1, 0, 0}), RenderStatus::done);
+  preview.requestAbort();
+  EXPECT_EQ(preview.renderPreview(previewSettings(), {1, 0, 0}), RenderStatus::cancelled);
+  // One request stops one render.
+  EXPECT_EQ(preview.renderPreview(previewSettings(), {1, 0, 0}), RenderStatus::done);
+  releasePreviewPixels(state);
+}
+
+TEST(PluginMain, ProgressReachesTheHostInThousandthsFromTheFirstPass) {
+  std::vector<std::pair<int32_t, int32_t>> reports;
+  Image image = testImage(400, 900);
+  SessionOptions options;
+  options.progress = [&](int32_t done, int32_t total) { reports.emplace_back(done, total); };
+  auto session = makeSession(image, {}, std::move(options));
+  ASSERT_EQ(session->prepare(), 0);
+  ASSERT_EQ(session->start(), 0);
+  ASSERT_FALSE(reports.empty());
+  for (size_t i = 0; i < reports.size(); ++i) {
+    EXPECT_EQ(reports[i].second, 1000);
+    EXPECT_GE(reports[i].first, 0);
+    EXPECT_LE(reports[i].first, 1000);
+    if (i > 0) {
+      EXPECT_GE(reports[i].first, reports[i - 1].first);
+    }
+  }
+  // The height field's blurs report before the final pass does.
+  EXPECT_LT(reports.front().first, 200);
 }
 
 }  // namespace

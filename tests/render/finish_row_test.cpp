@@ -117,7 +117,7 @@ class MemoryTarget final : public RenderSource {
     mask.assign(source.size(), 255);
   }
   Rect32 region() const override { return {0, 0, height_, width_}; }
-  int16_t fetch(const Rect32&) override { return 0; }
+  bool fetch(const Rect32&) override { return true; }
   void readSource(const Rect32& r, float* rgba, int32_t stride) const override {
     for (int32_t y = r.top; y < r.bottom; ++y)
       for (int32_t x = r.left; x < r.right; ++x) {
@@ -139,7 +139,7 @@ class MemoryTarget final : public RenderSource {
       }
   }
   bool cancelled() override { return false; }
-  void progress(int32_t, int32_t) override {}
+  void progress(double) override {}
   FinishContext finishContext() const override { return ctx_; }
 
   size_t index(int32_t x, int32_t y) const { return static_cast<size_t>(y * width_ + x); }
@@ -169,7 +169,7 @@ TEST(FinalPass, FinishesEveryBandWithThePassGlueMode) {
     target.mask[target.index(x, 140)] = 51;  // 0.2
   }
   const Rgba material{0.5f, 0.5f, 0.5f, 1.0f};
-  ASSERT_EQ(runFinalPass(target, &shadeConstant, &material, 2), 0);
+  ASSERT_EQ(runFinalPass(target, ctx, &shadeConstant, &material, 2), RenderStatus::done);
   for (int32_t y = 0; y < 150; ++y)
     for (int32_t x = 0; x < 70; ++x) {
       const Rgba& c = target.output[target.index(x, y)];

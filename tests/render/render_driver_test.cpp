@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
+#include "pictures/effect_pictures.h"
 #include "render/picture_target.h"
 #include "render/render_driver.h"
 #include "settings/effect_settings.h"
@@ -21,9 +23,9 @@ class MemorySource final : public RenderSource {
   }
 
   Rect32 region() const override { return {0, 0, height_, width_}; }
-  int16_t fetch(const Rect32&) override {
+  bool fetch(const Rect32&) override {
     ++fetches;
-    return cancelAfterFetches >= 0 && fetches > cancelAfterFetches ? -128 : 0;
+    return !cancelled();
   }
   void readSource(const Rect32& r, float* rgba, int32_t stride) const override {
     for (int32_t y = r.top; y < r.bottom; ++y)
@@ -43,9 +45,9 @@ class MemorySource final : public RenderSource {
         for (int c = 0; c < 4; ++c)
           output[index(x, y) * 4 + c] = rgba[(y - r.top) * stride + (x - r.left) * 4 + c];
   }
-  bool cancelled() override { return false; }
-  void progress(int32_t, int32_t) override {}
-  FinishContext finishContext() const override { return {}; }
+  bool cancelled() override { return cancelAfterFetches >= 0 && fetches > cancelAfterFetches; }
+  void progress(double fraction) override { reports.push_back(fraction); }
+  FinishContext finishContext() const override { return context; }
 
   size_t index(int32_t x, int32_t y) const { return static_cast<size_t>(y * width_ + x); }
   float grey(int32_t x, int32_t y) const { return output[index(x, y) * 4 + 1]; }
@@ -55,6 +57,8 @@ class MemorySource final : public RenderSource {
   int fetches = 0;
   int writes = 0;
   int cancelAfterFetches = -1;
+  std::vector<double> reports;
+  FinishContext context;
 
  private:
   int32_t width_, height_;
@@ -71,20 +75,31 @@ EffectSettings testSettings() {
   return s;
 }
 
+// Renders `s` without pictures, drawing from `random` (a fixed generator when none is given).
+RenderStatus render(const EffectSettings& s, RenderSource& target, const RenderOptions& options = {},
+                    RandomGenerator* random = nullptr) {
+  static const EffectPictures noPictures;
+  RandomGenerator fixed(1);
+  const auto inputs = makeRenderInputs(s, noPictures, random ? *random : fixed);
+  return renderEffect(*inputs, target, options);
+}
+
+constexpr RenderStatus kDone = RenderStatus::done;
+
 TEST(RenderEffect, OneWorkerAndManyWorkersGiveTheSameImage) {
   MemorySource one(150, 140), many(150, 140);
   for (MemorySource* m : {&one, &many})
     for (int32_t y = 30; y < 110; ++y)
       for (int32_t x = 20; x < 130; ++x) m->mask[m->index(x, y)] = 0;
   const EffectSettings s = testSettings();
-  ASSERT_EQ(renderEffect(s, one, {.processors = 1}), 0);
-  ASSERT_EQ(renderEffect(s, many, {.processors = 5}), 0);
+  ASSERT_EQ(render(s, one, {.processors = 1}), kDone);
+  ASSERT_EQ(render(s, many, {.processors = 5}), kDone);
   EXPECT_EQ(one.output, many.output);
 }
 
 TEST(RenderEffect, WithoutASelectionTheImageBorderIsBevelled) {
   MemorySource m(120, 90);
-  ASSERT_EQ(renderEffect(testSettings(), m), 0);
+  ASSERT_EQ(render(testSettings(), m), kDone);
   // The ramp is deepest at the border (dark) and flat inside (white).
   EXPECT_LT(m.grey(0, 45), m.grey(60, 45));
   EXPECT_NEAR(m.grey(60, 45), 1.0f, 1e-6f);
@@ -95,7 +110,7 @@ TEST(RenderEffect, UnselectedPixelsKeepTheSource) {
   MemorySource m(100, 70);
   for (size_t i = 0; i < m.mask.size(); ++i) m.mask[i] = (i % 3 == 0) ? 0 : 255;
   for (size_t i = 0; i < m.source.size(); ++i) m.source[i] = static_cast<float>(i % 7) / 7.0f;
-  ASSERT_EQ(renderEffect(testSettings(), m), 0);
+  ASSERT_EQ(render(testSettings(), m), kDone);
   for (size_t i = 0; i < m.mask.size(); i += 3)
     for (int c = 0; c < 4; ++c) ASSERT_EQ(m.output[i * 4 + c], m.source[i * 4 + c]);
 }
@@ -105,15 +120,15 @@ TEST(RenderEffect, TinyRegionsRender) {
     MemorySource m(w, h);
     EffectSettings s = testSettings();
     s.radius = 100;
-    ASSERT_EQ(renderEffect(s, m), 0);
+    ASSERT_EQ(render(s, m), kDone);
     for (float v : m.output) ASSERT_GE(v, 0.0f);  // every pixel written
   }
 }
 
-TEST(RenderEffect, AHostErrorEndsTheRender) {
+TEST(RenderEffect, ACancelWhileFetchingEndsTheRender) {
   MemorySource m(64, 300);
   m.cancelAfterFetches = 100;  // part-way through the rows of the height field
-  EXPECT_EQ(renderEffect(testSettings(), m), -128);
+  EXPECT_EQ(render(testSettings(), m), RenderStatus::cancelled);
   EXPECT_EQ(m.writes, 0);
 }
 
@@ -125,7 +140,7 @@ TEST(RenderEffect, EdgelessShapeAndEveryProfileStayFinite) {
         m.mask[m.index(x, y)] = (x - 45) * (x - 45) + (y - 40) * (y - 40) < 900 ? 255 : 0;
     EffectSettings s = testSettings();
     s.shape = shape;
-    ASSERT_EQ(renderEffect(s, m), 0) << shape;
+    ASSERT_EQ(render(s, m), kDone) << shape;
     for (float v : m.output) ASSERT_TRUE(std::isfinite(v)) << shape;
   }
 }
@@ -139,26 +154,101 @@ TEST(RenderEffect, WeatheringReplaysFromTheRunGeneratorAndOtherRendersLeaveItAlo
   s.moss = 40;
   s.blotches = 50;
   MemorySource first(70, 60), again(70, 60), other(70, 60);
-  runRandom().seed(1234);
-  ASSERT_EQ(renderEffect(s, first), 0);
-  runRandom().seed(1234);
-  ASSERT_EQ(renderEffect(s, again), 0);
+  RandomGenerator run(1234);
+  ASSERT_EQ(render(s, first, {}, &run), kDone);
+  run.seed(1234);
+  ASSERT_EQ(render(s, again, {}, &run), kDone);
   EXPECT_EQ(first.output, again.output);
-  runRandom().seed(4321);
-  ASSERT_EQ(renderEffect(s, other), 0);
+  run.seed(4321);
+  ASSERT_EQ(render(s, other, {}, &run), kDone);
   EXPECT_NE(first.output, other.output);
 
   // Without weathering (and grit) nothing is drawn from the run's generator.
-  runRandom().seed(77);
-  ASSERT_EQ(renderEffect(testSettings(), other), 0);
-  EXPECT_EQ(runRandom().next(), RandomGenerator(77).next());
+  run.seed(77);
+  ASSERT_EQ(render(testSettings(), other, {}, &run), kDone);
+  EXPECT_EQ(run.next(), RandomGenerator(77).next());
+}
+
+TEST(RenderEffect, ValuesOutsideTheSlidersRenderAsTheNearestSliderValue) {
+  EffectSettings wild = testSettings();
+  wild.radius = 150;
+  wild.height = -400;
+  wild.glue = 99;
+  wild.shape = 0;
+  EffectSettings tame = testSettings();
+  tame.radius = 100;
+  tame.height = -100;
+  tame.glue = 74;
+  tame.shape = 1;
+  MemorySource a(90, 70), b(90, 70);
+  ASSERT_EQ(render(wild, a), kDone);
+  ASSERT_EQ(render(tame, b), kDone);
+  EXPECT_EQ(a.output, b.output);
+}
+
+TEST(RenderEffect, TheGlueModeComesFromTheSettingsNotTheTarget) {
+  MemorySource a(60, 50), b(60, 50);
+  b.context.glue = 1;  // a target cannot choose the mode: testSettings() asks for "height"
+  a.context.glue = 30;
+  ASSERT_EQ(render(testSettings(), a), kDone);
+  ASSERT_EQ(render(testSettings(), b), kDone);
+  EXPECT_EQ(a.output, b.output);
+}
+
+TEST(RenderEffect, ProgressRisesFromTheHeightFieldToTheEndOfTheFinalPass) {
+  MemorySource m(300, 700);
+  ASSERT_EQ(render(testSettings(), m, {.processors = 2}), kDone);
+  ASSERT_FALSE(m.reports.empty());
+  for (size_t i = 1; i < m.reports.size(); ++i) EXPECT_GE(m.reports[i], m.reports[i - 1]) << i;
+  EXPECT_GE(m.reports.front(), 0.0);
+  EXPECT_LE(m.reports.back(), 1.0);
+  // The blur passes of the height field report too, before the final pass begins.
+  EXPECT_LT(m.reports.front(), 0.2);
+  EXPECT_GT(m.reports.back(), 0.2);
+}
+
+TEST(RenderEffect, AMaskThatIsTheLayersCoverageShapesTheBevelButDoesNotBlend) {
+  // A soft-edged disc. As a selection, a pixel of mask m shows m of the finished material over
+  // the source; as the layer's coverage, the same bevel is made but every pixel shows all of
+  // the finished material, since the layer's own alpha applies the coverage.
+  MemorySource coverage(90, 80), selection(90, 80);
+  for (MemorySource* m : {&coverage, &selection})
+    for (int32_t y = 0; y < 80; ++y)
+      for (int32_t x = 0; x < 90; ++x) {
+        const double d = std::hypot(x - 45.0, y - 40.0);
+        m->mask[m->index(x, y)] = static_cast<uint8_t>(std::clamp(30.0 - d, 0.0, 1.0) * 255.0);
+        float* p = &m->source[m->index(x, y) * 4];
+        p[0] = 0.9f, p[1] = 0.1f, p[2] = 0.2f, p[3] = 1.0f;
+      }
+  coverage.context.maskIsSelection = false;
+  EffectSettings s = testSettings();
+  s.glue = 1;
+  s.radius = 6;
+  ASSERT_EQ(render(s, coverage), kDone);
+  ASSERT_EQ(render(s, selection), kDone);
+  int partial = 0;
+  for (int32_t y = 0; y < 80; ++y)
+    for (int32_t x = 0; x < 90; ++x) {
+      const size_t i = coverage.index(x, y);
+      const float m = static_cast<float>(coverage.mask[i]) / 255.0f;
+      for (int c = 0; c < 3; ++c) {
+        const float source = coverage.source[i * 4 + c];
+        const float full = coverage.output[i * 4 + c];
+        ASSERT_NEAR(selection.output[i * 4 + c], source + (full - source) * m, 1e-5f)
+            << x << "," << y << " channel " << c;
+      }
+      if (m > 0.0f && m < 1.0f) ++partial;
+    }
+  EXPECT_GT(partial, 100);
+  // Outside the disc the selection keeps the source; the coverage does not decide that.
+  EXPECT_EQ(selection.output[0], 0.9f);
 }
 
 TEST(PictureTarget, RendersTheEffectIntoAPicture) {
   auto out = createPicture(40, 30, PictureKind::rgba8, WrapMode::clamp);
   ASSERT_TRUE(out);
-  PictureRenderTarget target(nullptr, *out, 1);
-  ASSERT_EQ(renderEffect(testSettings(), target), 0);
+  PictureRenderTarget target(nullptr, *out);
+  ASSERT_EQ(render(testSettings(), target), kDone);
   // The border is bevelled (darker), the middle is the flat top.
   EXPECT_LT(out->readPicturePixel(0, 15, 0).green, out->readPicturePixel(20, 15, 0).green);
   EXPECT_FLOAT_EQ(out->readPicturePixel(20, 15, 0).alpha, 1.0f);

@@ -45,13 +45,11 @@ class ShadingScene {
     for (int y = 0; y < 16; ++y)
       for (int x = 0; x < 16; ++x) environment_->setPixel(x, y, 0, x * 17, y * 17, 64, 255);
     environment_->buildPyramid();
-    settings.environmentPicture = environment_.get();
   }
   void useConstantEnvironment(int red, int green, int blue) {
     environment_ = createPicture(8, 8, PictureKind::rgba8, WrapMode::clamp);
     environment_->fill(red, green, blue, 255);
     environment_->buildPyramid();
-    settings.environmentPicture = environment_.get();
   }
   const Picture* environment() const { return environment_.get(); }
 
@@ -69,7 +67,7 @@ class ShadingScene {
     in.settings = &settings;
     in.heights = heights();
     in.profile = profile ? &*profile : nullptr;
-    in.environment = settings.environmentPicture;
+    in.environment = environment_.get();
     in.regionWidth = region_.width();
     in.regionHeight = region_.height();
     return makeShadingPlan(in);
