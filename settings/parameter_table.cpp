@@ -2,8 +2,9 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cmath>
+
+#include "base/text_compare.h"
 
 namespace orichalcumite {
 namespace {
@@ -138,16 +139,6 @@ constexpr std::array<ParameterInfo, kDescriptorKeyCount> kParameters = {{
     slider("0074", "random seed", &EffectSettings::randomSeed, 0, 2047, 21, "Random seed"),
     flag("0075", "spherical environment", &EffectSettings::sphericalEnvironment, 0, "Use a spherical environment", kNotDeclared),
 }};
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  }
-  return true;
-}
 
 uint16_t& channelOf(SettingsColour& c, int channel) {
   return channel == 0 ? c.red : channel == 1 ? c.green : c.blue;
