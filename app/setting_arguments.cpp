@@ -144,6 +144,18 @@ std::optional<DescriptorItem> settingItem(std::string_view assignment, std::stri
       return failWith(error, label + " takes true, false, 1 or 0, not " + quoted(value));
     }
     case ParameterKind::enumerated: {
+      // A whole number is an index, as `orichalcumite info` lists them. No name or code of
+      // any enumeration is a number, so nothing else is shadowed.
+      int64_t number = 0;
+      auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), number);
+      if (!value.empty() && ec == std::errc() && end == value.data() + value.size()) {
+        const auto count = static_cast<int64_t>(enumEntries(p->enumeration).size());
+        if (number < 1 || number > count)
+          return failWith(error, label + " takes a choice from 1 to " + std::to_string(count) +
+                                     " or its name, not " + quoted(value));
+        return DescriptorItem::enumItem(p->key, enumTypeCode(p->enumeration),
+                                        enumCodeFromIndex(static_cast<int>(number), p->enumeration));
+      }
       const int index = enumIndexFromText(p->enumeration, value);
       const uint32_t code = index > 0 ? enumCodeFromIndex(index, p->enumeration) : 0;
       if (index <= 0 || code == fourCC("<NO>")) {
