@@ -6,7 +6,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "app/replace_file.h"
+#include "base/replace_file.h"
 
 namespace orichalcumite {
 namespace {
@@ -252,7 +252,9 @@ bool writeActionFile(const std::string& path, const Descriptor& descriptor, std:
     if (error) *error = "cannot record the settings in " + path + ": " + why;
     return false;
   }
-  return replaceFileContents(path, *text, error);
+  const Status written = replaceFileContents(path, *text);
+  if (!written && error) *error = written.message();
+  return written.ok();
 }
 
 }  // namespace orichalcumite

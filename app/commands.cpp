@@ -12,7 +12,7 @@
 #include "app/host_session.h"
 #include "app/image_files.h"
 #include "app/plugin_module.h"
-#include "app/replace_file.h"
+#include "base/replace_file.h"
 #include "app/setting_arguments.h"
 #include "settings/enumerations.h"
 #include "settings/parameter_table.h"
@@ -304,18 +304,19 @@ int renderCommand(const RenderRequest& request, const std::atomic<bool>& cancel)
     }
     auto text = actionText(*recorded, &error);
     if (!text) return failed(kExitModuleError, "cannot record the settings: " + error);
-    record = TemporaryFile::create(request.record, &error);
-    std::FILE* f = record ? std::fopen(record->path().c_str(), "wb") : nullptr;
-    const bool written = f && std::fwrite(text->data(), 1, text->size(), f) == text->size();
-    if (f && std::fclose(f) != 0) f = nullptr;
-    if (!record || !f || !written) return failed(kExitBadInput, "cannot write " + request.record);
+    auto temporary = TemporaryFile::create(request.record);
+    if (!temporary) return failed(kExitBadInput, temporary.message());
+    if (Status written = temporary->write(*text); !written) return failed(kExitBadInput, written.message());
+    record = std::move(*temporary);
   }
 
   if (!writeImageFile(request.output, *image, &error, &cancel)) {
     if (cancel.load()) return failed(kExitCancelled, "cancelled");
     return failed(kExitBadInput, error);
   }
-  if (record && !record->commit(&error)) return failed(kExitBadInput, error);
+  if (record) {
+    if (Status committed = record->commit(); !committed) return failed(kExitBadInput, committed.message());
+  }
   if (request.timing) {
     const auto seconds = [](Clock::duration d) { return std::chrono::duration<double>(d).count(); };
     std::fprintf(stderr, "timing: read %.3f s, filter %.3f s, write %.3f s\n",

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/text_compare.h"
+
 namespace orichalcumite {
 namespace {
 
@@ -25,14 +27,6 @@ constexpr NamedValue kModeNames[] = {
 
 // Recursion limit for nested parentheses and negations.
 constexpr int kMaxDepth = 64;
-
-bool sameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
-}
 
 class Evaluator {
  public:
@@ -146,7 +140,7 @@ class Evaluator {
                                : std::string("the expression ends too early"));
       return std::nullopt;
     }
-    if (sameName(name, "in")) {
+    if (equalsIgnoringCase(name, "in")) {
       if (accept("(")) return inList(depth);
       pos_ = start;
       fail("\"in\" must be followed by a list in parentheses");
@@ -186,12 +180,12 @@ class Evaluator {
   }
 
   std::optional<int64_t> named(std::string_view name) {
-    if (sameName(name, "PSHOP_ImageMode")) return context_.imageMode;
-    if (sameName(name, "PSHOP_ImageDepth")) return context_.depth;
-    if (sameName(name, "true")) return 1;
-    if (sameName(name, "false")) return 0;
+    if (equalsIgnoringCase(name, "PSHOP_ImageMode")) return context_.imageMode;
+    if (equalsIgnoringCase(name, "PSHOP_ImageDepth")) return context_.depth;
+    if (equalsIgnoringCase(name, "true")) return 1;
+    if (equalsIgnoringCase(name, "false")) return 0;
     for (const NamedValue& mode : kModeNames)
-      if (sameName(name, mode.name)) return mode.value;
+      if (equalsIgnoringCase(name, mode.name)) return mode.value;
     fail("the name \"" + std::string(name) + "\" is not known to this host");
     return std::nullopt;
   }

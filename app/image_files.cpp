@@ -9,7 +9,7 @@
 #include <cstring>
 
 #include "app/host_pixels.h"
-#include "app/replace_file.h"
+#include "base/replace_file.h"
 
 namespace orichalcumite {
 namespace {
@@ -164,8 +164,8 @@ bool writeImageFile(const std::string& path, const Image& image, std::string* er
   spec.attribute("png:compressionLevel", 4);
 
   std::string why;
-  auto temp = TemporaryFile::create(path, &why);
-  if (!temp) return fail(why);
+  auto temp = TemporaryFile::create(path);
+  if (!temp) return fail(temp.message());
   if (!out->open(temp->path(), spec)) return fail(oneLine(out->geterror()));
   // A format that cannot hold the depth or the channels quietly changes them when opened.
   if (out->spec().format != type) {
@@ -183,7 +183,9 @@ bool writeImageFile(const std::string& path, const Image& image, std::string* er
   }
   if (!out->close()) return fail(oneLine(out->geterror()));
   if (cancel && cancel->load()) return fail("cancelled");
-  return temp->commit(error);
+  const Status committed = temp->commit();
+  if (!committed && error) *error = committed.message();
+  return committed.ok();
 }
 
 }  // namespace orichalcumite

@@ -3,21 +3,13 @@
 #include <dlfcn.h>
 
 #include "app/elf_sections.h"
+#include "base/four_char_code.h"
 
 namespace orichalcumite {
 namespace {
 
 constexpr uint8_t kModeFlagGrey = 0x40;
 constexpr uint8_t kModeFlagRgb = 0x10;
-
-std::string fourCCString(uint32_t code) {
-  std::string s(4, ' ');
-  for (int i = 0; i < 4; ++i) {
-    const char c = static_cast<char>(code >> (24 - 8 * i));
-    s[size_t(i)] = (c >= 32 && c < 127) ? c : '?';
-  }
-  return s;
-}
 
 }  // namespace
 
@@ -50,7 +42,7 @@ std::unique_ptr<PluginModule> PluginModule::open(const std::string& path, std::s
   if (!pipl) return nullptr;
   if (pipl->kind != ps::kFilterKind)
     return fail("the module " + path + " is not a filter (its PIPL kind is \"" +
-                fourCCString(pipl->kind) + "\")");
+                printableFourCCText(pipl->kind) + "\")");
   if (pipl->entryPoint.empty())
     return fail("the module " + path + " names no x86-64 entry point in its PIPL");
 

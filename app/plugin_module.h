@@ -7,7 +7,7 @@
 #include <string>
 
 #include "app/enable_expression.h"
-#include "host/plugin_resources.h"
+#include "resources/plugin_resources.h"
 #include "protocol/filter_protocol.h"
 
 namespace orichalcumite {

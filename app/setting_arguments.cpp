@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "base/text_compare.h"
 #include "settings/enumerations.h"
 #include "settings/parameter_table.h"
 
@@ -17,12 +18,6 @@ std::string_view trim(std::string_view s) {
   while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
   while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
   return s;
-}
-
-std::string lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
 }
 
 std::string quoted(std::string_view s) {
@@ -58,7 +53,7 @@ std::vector<std::string> enumerationNames(Enumeration e) {
   std::vector<std::string> names;
   for (const EnumEntry& entry : enumEntries(e)) {
     names.emplace_back(entry.name);
-    if (entry.terminologyName && lower(entry.terminologyName) != lower(entry.name))
+    if (entry.terminologyName && !equalsIgnoringCase(entry.terminologyName, entry.name))
       names.emplace_back(entry.terminologyName);
   }
   return names;
@@ -77,8 +72,7 @@ size_t editDistance(std::string_view a, std::string_view b) {
   for (size_t i = 1; i <= a.size(); ++i) {
     current[0] = i;
     for (size_t j = 1; j <= b.size(); ++j) {
-      const bool same = std::tolower(static_cast<unsigned char>(a[i - 1])) ==
-                        std::tolower(static_cast<unsigned char>(b[j - 1]));
+      const bool same = asciiLower(a[i - 1]) == asciiLower(b[j - 1]);
       current[j] = std::min({previous[j] + 1, current[j - 1] + 1, previous[j - 1] + (same ? 0 : 1)});
     }
     previous.swap(current);
@@ -88,12 +82,12 @@ size_t editDistance(std::string_view a, std::string_view b) {
 
 std::vector<std::string> closeNames(std::string_view text, const std::vector<std::string>& candidates,
                                     size_t limit) {
-  const std::string needle = lower(text);
+  const std::string needle = asciiLowerText(text);
   const size_t allowed = std::max<size_t>(2, text.size() / 3);
   std::vector<std::pair<size_t, std::string>> scored;
   for (const std::string& candidate : candidates) {
     const size_t distance = editDistance(text, candidate);
-    const bool contains = needle.size() >= 3 && lower(candidate).find(needle) != std::string::npos;
+    const bool contains = needle.size() >= 3 && asciiLowerText(candidate).find(needle) != std::string::npos;
     if (distance <= allowed || contains) scored.emplace_back(contains ? std::min(distance, allowed) : distance, candidate);
   }
   std::stable_sort(scored.begin(), scored.end(),
@@ -144,12 +138,24 @@ std::optional<DescriptorItem> settingItem(std::string_view assignment, std::stri
       return DescriptorItem::floatItem(p->key, v);
     }
     case ParameterKind::boolean: {
-      const std::string v = lower(value);
+      const std::string v = asciiLowerText(value);
       if (v == "true" || v == "1") return DescriptorItem::booleanItem(p->key, true);
       if (v == "false" || v == "0") return DescriptorItem::booleanItem(p->key, false);
       return failWith(error, label + " takes true, false, 1 or 0, not " + quoted(value));
     }
     case ParameterKind::enumerated: {
+      // A whole number is an index, as `orichalcumite info` lists them. No name or code of
+      // any enumeration is a number, so nothing else is shadowed.
+      int64_t number = 0;
+      auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), number);
+      if (!value.empty() && ec == std::errc() && end == value.data() + value.size()) {
+        const auto count = static_cast<int64_t>(enumEntries(p->enumeration).size());
+        if (number < 1 || number > count)
+          return failWith(error, label + " takes a choice from 1 to " + std::to_string(count) +
+                                     " or its name, not " + quoted(value));
+        return DescriptorItem::enumItem(p->key, enumTypeCode(p->enumeration),
+                                        enumCodeFromIndex(static_cast<int>(number), p->enumeration));
+      }
       const int index = enumIndexFromText(p->enumeration, value);
       const uint32_t code = index > 0 ? enumCodeFromIndex(index, p->enumeration) : 0;
       if (index <= 0 || code == fourCC("<NO>")) {

@@ -4,7 +4,8 @@
 //   integer sliders and colour channels   whole numbers inside the range ("long")
 //   light components                     numbers from -1 to 1 ("doub")
 //   booleans                             true, false, 1 or 0 ("bool")
-//   enumerations                         a dialog or terminology name (any case) or a code ("enum")
+//   enumerations                         an index, a dialog or terminology name (any case) or a
+//                                        code ("enum")
 //   picture names                        a bare file name of at most 255 bytes ("TEXT")
 #pragma once
 

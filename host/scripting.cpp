@@ -44,16 +44,12 @@ void disposeDescriptor(ps::FilterRecord& rec) {
 void readValue(const ps::ReadDescriptorProcs& procs, ps::PIReadDescriptor reader, EffectSettings& s,
                const ParameterInfo& p) {
   switch (p.kind) {
-    case ParameterKind::integer: {
-      int32_t value = 0;
-      if (procs.getIntegerProc(reader, &value) == ps::noErr) setParameterNumber(s, p, value);
-      break;
-    }
+    // setParameterNumber clamps every value into its parameter's range: a host or an action
+    // file may hold anything, and the dialog's sliders could not have made it.
+    case ParameterKind::integer:
     case ParameterKind::colourChannel: {
       int32_t value = 0;
-      // A channel outside 0..255 would wrap when moved to the high byte; keep it in range.
-      if (procs.getIntegerProc(reader, &value) == ps::noErr)
-        setParameterNumber(s, p, std::clamp(static_cast<double>(value), p.minimum, p.maximum));
+      if (procs.getIntegerProc(reader, &value) == ps::noErr) setParameterNumber(s, p, value);
       break;
     }
     case ParameterKind::lightComponent: {

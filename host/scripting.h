@@ -38,7 +38,9 @@ bool descriptorPresent(ps::FilterRecord& rec) noexcept;
 // both picture names become "<none>", the factory defaults are loaded, and every known key
 // overwrites its field (colour channels × 256, enumerations by code; an enumerated code we do
 // not know keeps the field's previous value; a value the host fails to deliver is skipped;
-// unknown keys are skipped). The reader is closed and the consumed descriptor disposed of and
+// unknown keys are skipped). Numbers outside their parameter's range are clamped into it and
+// a light component that is not a number takes its factory value (setParameterNumber), so a
+// later Finish records the clamped values. The reader is closed and the consumed descriptor disposed of and
 // cleared. Finally `showDialogOnStart` is set to whether the host's play-info asks for the
 // dialog to be displayed. Finding and loading the named pictures is the caller's job.
 void readDescriptor(ps::FilterRecord& rec, EffectSettings& s, bool& showDialogOnStart) noexcept;

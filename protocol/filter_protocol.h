@@ -11,6 +11,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/four_char_code.h"
+
 namespace ps {
 
 // ---- Basic types -----------------------------------------------------------------------------
@@ -57,10 +59,7 @@ struct PlugInMonitor {
 };
 
 // Four-character code, first character in the most significant byte.
-constexpr uint32_t fourCC(const char (&s)[5]) {
-  return (uint32_t(uint8_t(s[0])) << 24) | (uint32_t(uint8_t(s[1])) << 16) |
-         (uint32_t(uint8_t(s[2])) << 8) | uint32_t(uint8_t(s[3]));
-}
+using orichalcumite::fourCC;
 
 // ---- Selectors, modes, cases, results --------------------------------------------------------
 

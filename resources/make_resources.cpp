@@ -1,39 +1,22 @@
 // Build-time tool: writes the plug-in's resource blobs pipl.bin and aete.bin into the folder
 // given as its only argument, where the module's assembly picks them up.
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <string>
-#include <system_error>
+#include <string_view>
 #include <vector>
 
-#include "host/plugin_resources.h"
+#include "base/replace_file.h"
+#include "resources/plugin_resources.h"
 
 namespace {
 
-// Writes to a temporary name beside the target and renames it into place, so that an
-// interrupted build never leaves a half-written blob that looks up to date.
-bool writeFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
-  std::filesystem::path temporary = path;
-  temporary += ".tmp";
-  std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
-  out.close();
-  std::error_code ec;
-  if (!out) {
-    std::fprintf(stderr, "cannot write %s\n", temporary.c_str());
-    std::filesystem::remove(temporary, ec);
-    return false;
-  }
-  std::filesystem::rename(temporary, path, ec);
-  if (ec) {
-    std::fprintf(stderr, "cannot rename %s to %s: %s\n", temporary.c_str(), path.c_str(),
-                 ec.message().c_str());
-    std::filesystem::remove(temporary, ec);
-    return false;
-  }
-  return true;
+// Through a temporary file renamed into place, so that an interrupted build never leaves a
+// half-written blob that looks up to date.
+bool writeBlob(const std::string& path, const std::vector<uint8_t>& bytes) {
+  const orichalcumite::Status written = orichalcumite::replaceFileContents(
+      path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+  if (!written) std::fprintf(stderr, "%s\n", written.message().c_str());
+  return written.ok();
 }
 
 }  // namespace
@@ -43,8 +26,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: %s OUTPUT_FOLDER\n", argv[0]);
     return 2;
   }
-  const std::filesystem::path folder = argv[1];
-  const bool ok = writeFile(folder / "pipl.bin", orichalcumite::buildPipl()) &&
-                  writeFile(folder / "aete.bin", orichalcumite::buildAete());
+  const std::string folder = argv[1];
+  const bool ok = writeBlob(folder + "/pipl.bin", orichalcumite::buildPipl()) &&
+                  writeBlob(folder + "/aete.bin", orichalcumite::buildAete());
   return ok ? 0 : 1;
 }

@@ -1,7 +1,8 @@
 #include "settings/enumerations.h"
 
 #include <array>
-#include <cctype>
+
+#include "base/text_compare.h"
 
 namespace orichalcumite {
 namespace {
@@ -135,16 +136,6 @@ constexpr std::array<const EnumEntry*, N> allOf(const EnumEntry (&entries)[N]) {
 constexpr auto kTextureTerminology = allOf(kTextureChoices);
 constexpr auto kShapeTerminology = allOf(kBevelShapes);
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 uint32_t enumTypeCode(Enumeration e) {
@@ -206,19 +197,6 @@ int enumIndexFromText(Enumeration e, std::string_view text) {
     if (equalsIgnoringCase(text, fourCCText(entry.code))) return entry.index;
   }
   return 0;
-}
-
-std::string fourCCText(uint32_t code) {
-  std::string text(4, ' ');
-  for (int i = 0; i < 4; ++i) text[i] = static_cast<char>((code >> (24 - 8 * i)) & 0xFF);
-  return text;
-}
-
-std::optional<uint32_t> fourCCFromText(std::string_view text) {
-  if (text.size() != 4) return std::nullopt;
-  uint32_t code = 0;
-  for (char c : text) code = (code << 8) | static_cast<unsigned char>(c);
-  return code;
 }
 
 }  // namespace orichalcumite

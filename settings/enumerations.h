@@ -8,17 +8,13 @@
 #include <string>
 #include <string_view>
 
+#include "base/four_char_code.h"
+
 namespace orichalcumite {
 
 constexpr int kGlueModeCount = 74;
 constexpr int kBevelShapeCount = 14;
 constexpr int kTextureChoiceCount = 13;
-
-// Four-character code, first character in the most significant byte.
-constexpr uint32_t fourCC(const char (&s)[5]) {
-  return (uint32_t(uint8_t(s[0])) << 24) | (uint32_t(uint8_t(s[1])) << 16) |
-         (uint32_t(uint8_t(s[2])) << 8) | uint32_t(uint8_t(s[3]));
-}
 
 enum class Enumeration { glueMode, bevelShape, textureChoice };
 
@@ -50,9 +46,5 @@ std::string_view enumName(Enumeration e, int index);
 // Index of a name (dialog or terminology name, case-insensitive) or of a four-character code;
 // 0 when nothing matches.
 int enumIndexFromText(Enumeration e, std::string_view text);
-
-// "GL62" as text, and back. fourCCFromText yields nothing unless `text` has exactly 4 bytes.
-std::string fourCCText(uint32_t code);
-std::optional<uint32_t> fourCCFromText(std::string_view text);
 
 }  // namespace orichalcumite

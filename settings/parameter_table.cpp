@@ -2,8 +2,9 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cmath>
+
+#include "base/text_compare.h"
 
 namespace orichalcumite {
 namespace {
@@ -139,16 +140,6 @@ constexpr std::array<ParameterInfo, kDescriptorKeyCount> kParameters = {{
     flag("0075", "spherical environment", &EffectSettings::sphericalEnvironment, 0, "Use a spherical environment", kNotDeclared),
 }};
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  }
-  return true;
-}
-
 uint16_t& channelOf(SettingsColour& c, int channel) {
   return channel == 0 ? c.red : channel == 1 ? c.green : c.blue;
 }
@@ -187,6 +178,10 @@ double parameterNumber(const EffectSettings& s, const ParameterInfo& p) {
 }
 
 void setParameterNumber(EffectSettings& s, const ParameterInfo& p, double value) {
+  // A flag is on for any non-zero value; everything else is kept inside its range, so that a
+  // value from a descriptor or a file cannot reach the renderer unchecked.
+  if (std::isnan(value)) value = p.factoryDefault;
+  if (p.kind != ParameterKind::boolean) value = std::clamp(value, p.minimum, p.maximum);
   switch (p.kind) {
     case ParameterKind::integer:
     case ParameterKind::enumerated:
@@ -207,18 +202,15 @@ void clampToParameterRanges(EffectSettings& s) {
   for (const ParameterInfo& p : kParameters) {
     switch (p.kind) {
       case ParameterKind::integer:
-      case ParameterKind::enumerated: {
-        int32_t& v = s.*(p.intField);
-        v = std::clamp(v, static_cast<int32_t>(p.minimum), static_cast<int32_t>(p.maximum));
+      case ParameterKind::enumerated:
+      case ParameterKind::boolean:
+      case ParameterKind::lightComponent:
+        // Reading a field and storing it again applies setParameterNumber's rule; for these
+        // kinds the round trip is exact for values already in range.
+        setParameterNumber(s, p, parameterNumber(s, p));
         break;
-      }
-      case ParameterKind::boolean: s.*(p.intField) = s.*(p.intField) != 0 ? 1 : 0; break;
-      case ParameterKind::lightComponent: {
-        float& v = s.*(p.floatField);
-        v = std::isnan(v) ? static_cast<float>(p.factoryDefault)
-                          : std::clamp(v, static_cast<float>(p.minimum), static_cast<float>(p.maximum));
-        break;
-      }
+      // A colour channel stored back through its high byte would lose its low byte, and a
+      // 16-bit channel cannot leave its range anyway.
       case ParameterKind::colourChannel:
       case ParameterKind::pictureName: break;
     }

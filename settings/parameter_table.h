@@ -55,7 +55,10 @@ const ParameterInfo* parameterByName(std::string_view nameOrKey);
 
 // The value of a numeric parameter in exchanged units (colour channels as 0..255).
 double parameterNumber(const EffectSettings& s, const ParameterInfo& p);
-// Stores a numeric value given in exchanged units (integers truncated; colours × 256).
+// Stores a numeric value given in exchanged units, clamped into [minimum, maximum] (integers
+// then truncated; colours × 256). A flag is 1 for any non-zero value. A value that is not a
+// number gives the factory value. Every value from outside the dialog (descriptors, action
+// files, settings files) is stored through here.
 void setParameterNumber(EffectSettings& s, const ParameterInfo& p, double value);
 
 // Brings every numeric parameter of `s` into its table range: sliders, light components and

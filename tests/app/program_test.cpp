@@ -373,6 +373,30 @@ TEST_F(ProgramTest, realModuleRecordingThenPlayingGivesIdenticalActionFiles) {
   EXPECT_NE(a.find("\"value\": \"GL62\""), std::string::npos) << a;
   EXPECT_EQ(std::count(a.begin(), a.end(), '{'), 76) << a;  // the file and the 75 keys
 }
+
+// A value outside its slider arrives by descriptor: the plug-in takes the nearest value in
+// range, and that is what it records. --set refuses the same value outright.
+TEST_F(ProgramTest, realModuleClampsAnOutOfRangeActionValueAndRecordsTheClampedValue) {
+  const std::string in = write("in.png", pattern(12, 12, 3, SampleType::uint8));
+  {
+    std::ofstream action(dir.file("wide.json"));
+    action << R"({"descriptor": [{"key": "0008", "type": "long", "value": 150}]})";
+  }
+  ProgramRun r = run({"render", in, "-o", dir.file("out.png"), "--action", dir.file("wide.json"),
+                      "--record", dir.file("recorded.json")});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const std::string recorded = text(dir.file("recorded.json"));
+  const size_t radius = recorded.find("\"key\": \"0008\"");
+  ASSERT_NE(radius, std::string::npos) << recorded;
+  const size_t value = recorded.find("\"value\": ", radius);
+  ASSERT_NE(value, std::string::npos) << recorded;
+  EXPECT_EQ(recorded.substr(value, 13), "\"value\": 100\n") << recorded;
+
+  r = run({"render", in, "-o", dir.file("refused.png"), "--set", "radius=150"});
+  EXPECT_NE(r.exitCode, 0);
+  EXPECT_NE(r.err.find("\"radius\" must be from 2 to 100, not \"150\""), std::string::npos) << r.err;
+  EXPECT_FALSE(exists(dir.file("refused.png")));
+}
 #endif
 
 }  // namespace

@@ -40,6 +40,28 @@ TEST(SettingArguments, enumerationsByDialogNameTerminologyNameOrCode) {
   EXPECT_EQ(item("shape=sigmoid"), DescriptorItem::enumItem(key("Srky"), key("Srty"), key("Sr13")));
 }
 
+// `orichalcumite info` shows each choice's index beside its name; the index works too.
+TEST(SettingArguments, enumerationsByIndex) {
+  EXPECT_EQ(item("shape=1"), DescriptorItem::enumItem(key("Srky"), key("Srty"), key("Sr01")));
+  EXPECT_EQ(item("shape = 14"), DescriptorItem::enumItem(key("Srky"), key("Srty"), key("Sr14")));
+  EXPECT_EQ(item("Srky=7"), DescriptorItem::enumItem(key("Srky"), key("Srty"), key("Sr07")));
+  // Index 16 is the first of the glue modes with a "GL" code, 67 is screendim.
+  EXPECT_EQ(item("glue=16"), DescriptorItem::enumItem(key("SGky"), key("SGty"), key("GL11")));
+  EXPECT_EQ(item("glue=67"), DescriptorItem::enumItem(key("SGky"), key("SGty"), key("GL62")));
+  EXPECT_EQ(item("texture choice=13"), DescriptorItem::enumItem(key("Stky"), key("Stty"), key("St13")));
+}
+
+TEST(SettingArguments, enumerationIndexesOutsideTheListAreRefusedWithTheRange) {
+  for (const char* bad : {"shape=0", "shape=15", "shape=-1", "glue=75", "texture choice=14"}) {
+    const std::string why = refusal(bad);
+    EXPECT_NE(why.find("from 1 to "), std::string::npos) << bad << ": " << why;
+  }
+  EXPECT_EQ(refusal("shape=15"), "\"shape\" takes a choice from 1 to 14 or its name, not \"15\"");
+  EXPECT_EQ(refusal("glue=0"), "\"glue\" takes a choice from 1 to 74 or its name, not \"0\"");
+  // Not a whole number: looked up as a name, and refused as one.
+  EXPECT_NE(refusal("shape=1.5").find("has no choice"), std::string::npos);
+}
+
 TEST(SettingArguments, valuesOfTheWrongTypeOrRangeAreRefused) {
   for (const char* bad : {"radius=4.5", "radius=", "radius=forty", "radius=101", "radius=1",
                           "light 1 X=1.5", "light 1 X=nan", "wet rain=yes", "0075=2", "glue=SG99",

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <set>
 #include <string>
@@ -287,6 +288,59 @@ TEST_F(Scripting, eachKindOfValueLandsInItsField) {
   EXPECT_EQ(settings.textureChoice, 13);
   EXPECT_STREQ(settings.textureName, "stone");
   EXPECT_EQ(std::string(settings.environmentName), std::string(255, 'e'));
+}
+
+// ---- Values outside their ranges ---------------------------------------------------------------
+
+TEST_F(Scripting, outOfRangeValuesAreClampedWhenReadAndRecordedClamped) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  hostPasses({
+      {code("0008"), int32_t{150}},  // radius 2..100
+      {code("0074"), int32_t{-5}},   // random seed 0..2047
+      {code("0009"), 2.5},           // light 1 X -1..1
+      {code("0010"), nan},           // light 1 Y: not a number
+      {code("0015"), -7.0},          // light 2 Z
+      {code("0042"), int32_t{-20}},  // dirt 1 red 0..255
+  });
+  bool showDialog = false;
+  readDescriptor(rec, settings, showDialog);
+
+  EXPECT_EQ(settings.radius, 100);
+  EXPECT_EQ(settings.randomSeed, 0);
+  EXPECT_EQ(settings.light1X, 1.0f);
+  EXPECT_FLOAT_EQ(settings.light1Y, -0.70710677f * 0.6f);  // the factory direction
+  EXPECT_EQ(settings.light2Z, -1.0f);
+  EXPECT_EQ(settings.colours[rainColor1].red, 0);
+
+  writeDescriptor(rec, settings);
+  ASSERT_NE(params.descriptor, nullptr);
+  EXPECT_EQ(std::get<int32_t>(writtenItem(code("0008"))->value), 100);
+  EXPECT_EQ(std::get<int32_t>(writtenItem(code("0074"))->value), 0);
+  EXPECT_EQ(std::get<double>(writtenItem(code("0009"))->value), 1.0);
+  EXPECT_EQ(std::get<int32_t>(writtenItem(code("0042"))->value), 0);
+}
+
+// Every numeric key, far above and far below its range, reads as the nearest end.
+TEST_F(Scripting, everyNumericKeyIsClampedToItsTableRange) {
+  for (const bool above : {true, false}) {
+    std::vector<Item> items;
+    for (const ParameterInfo& p : parameterTable()) {
+      const double wild = above ? p.maximum + 1000 : p.minimum - 1000;
+      if (p.kind == ParameterKind::lightComponent) items.push_back({p.key, wild});
+      if (p.kind == ParameterKind::integer || p.kind == ParameterKind::colourChannel)
+        items.push_back({p.key, static_cast<int32_t>(wild)});
+    }
+    hostPasses(items);
+    bool showDialog = false;
+    readDescriptor(rec, settings, showDialog);
+    for (const ParameterInfo& p : parameterTable()) {
+      if (p.kind != ParameterKind::lightComponent && p.kind != ParameterKind::integer &&
+          p.kind != ParameterKind::colourChannel)
+        continue;
+      EXPECT_EQ(parameterNumber(settings, p), above ? p.maximum : p.minimum)
+          << p.name << (above ? " above" : " below");
+    }
+  }
 }
 
 TEST_F(Scripting, unknownKeysAndCodesAndBadValuesAreSkipped) {

@@ -1,8 +1,10 @@
-#include "host/plugin_resources.h"
+#include "resources/plugin_resources.h"
 
 #include <algorithm>
 #include <string_view>
 
+#include "base/byte_writer.h"
+#include "base/four_char_code.h"
 #include "settings/enumerations.h"
 #include "settings/parameter_table.h"
 
@@ -70,46 +72,17 @@ constexpr uint16_t kNoReplyFlags = 0x0000;
 constexpr uint16_t kImageDirectParameterFlags = 0xB000;
 constexpr uint16_t kOptionalParameterFlags = 0x8000;
 
-// ---- Little-endian writing --------------------------------------------------------------------
+// ---- Writing -----------------------------------------------------------------------------------
 
-class ByteWriter {
- public:
-  void u8(uint8_t v) { bytes_.push_back(v); }
-  void u16(uint16_t v) {
-    u8(static_cast<uint8_t>(v));
-    u8(static_cast<uint8_t>(v >> 8));
-  }
-  void u32(uint32_t v) {
-    for (int shift = 0; shift < 32; shift += 8) u8(static_cast<uint8_t>(v >> shift));
-  }
-  // A four-character code as a little-endian int32: its characters come out reversed.
-  void code(uint32_t c) { u32(c); }
-  void text(std::string_view s) { bytes_.insert(bytes_.end(), s.begin(), s.end()); }
-  void cString(std::string_view s) {
-    text(s);
-    u8(0);
-  }
-  // A length byte and the characters. Every string we write is far below 256 bytes.
-  void pascal(std::string_view s) {
-    const size_t n = std::min<size_t>(s.size(), 255);
-    u8(static_cast<uint8_t>(n));
-    text(s.substr(0, n));
-  }
-  void patchU32(size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) bytes_[at + i] = static_cast<uint8_t>(v >> (8 * i));
-  }
-  size_t size() const { return bytes_.size(); }
-  std::vector<uint8_t> take() { return std::move(bytes_); }
-
- private:
-  std::vector<uint8_t> bytes_;
-};
+// Every integer of the Windows resource form is little-endian; a four-character code is written
+// as such an integer, so its characters come out reversed.
+ByteWriter resourceWriter() { return ByteWriter(ByteOrder::littleEndian); }
 
 // Writes one PIPL property whose data `writeData` appends, then pads the data to 4 bytes.
 template <typename WriteData>
 void property(ByteWriter& w, uint32_t key, WriteData writeData) {
-  w.code(kStandardVendor);
-  w.code(key);
+  w.u32(kStandardVendor);
+  w.u32(key);
   w.u32(0);  // property id
   const size_t lengthAt = w.size();
   w.u32(0);
@@ -122,12 +95,12 @@ void property(ByteWriter& w, uint32_t key, WriteData writeData) {
 
 void enumeration(ByteWriter& w, Enumeration e) {
   const auto entries = terminologyEntries(e);
-  w.code(enumTypeCode(e));
+  w.u32(enumTypeCode(e));
   w.u16(static_cast<uint16_t>(entries.size()));
   for (const EnumEntry* entry : entries) {
-    w.pascal(entry->terminologyName);
-    w.code(entry->code);
-    w.pascal(entry->terminologyName);  // the description repeats the name
+    w.pascalString(entry->terminologyName);
+    w.u32(entry->code);
+    w.pascalString(entry->terminologyName);  // the description repeats the name
   }
 }
 
@@ -139,10 +112,10 @@ uint32_t le32(std::span<const uint8_t> b, size_t at) {
 }
 
 std::string codeText(uint32_t code) {
-  std::string text = fourCCText(code);
-  for (char& c : text)
-    if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7E) c = '?';
-  return "'" + text + "'";
+  // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) about "'" + text + "'".
+  std::string text(1, '\'');
+  text.append(printableFourCCText(code)).push_back('\'');
+  return text;
 }
 
 // The text up to the first NUL, which must lie inside `data`.
@@ -232,8 +205,8 @@ std::string readProperty(uint32_t key, std::span<const uint8_t> data, PiplInfo& 
 }  // namespace
 
 std::vector<uint8_t> buildPipl() {
-  ByteWriter w;
-  w.u16(kReservedWord);
+  ByteWriter w = resourceWriter();
+  w.i16(kReservedWord);
   w.u32(kPiplVersion);
   const size_t countAt = w.size();
   w.u32(0);
@@ -243,15 +216,15 @@ std::vector<uint8_t> buildPipl() {
     ++count;
   };
 
-  add(kKindKey, [&] { w.code(ps::kFilterKind); });
-  add(kNameKey, [&] { w.pascal(std::string(kProductName) + "..."); });
-  add(kCategoryKey, [&] { w.pascal(kVendorName); });
+  add(kKindKey, [&] { w.u32(ps::kFilterKind); });
+  add(kNameKey, [&] { w.pascalString(std::string(kProductName) + "..."); });
+  add(kCategoryKey, [&] { w.pascalString(kVendorName); });
   add(kVersionKey, [&] { w.u32(kFilterInterfaceVersion); });
   add(kEntryPointKey, [&] { w.cString(ps::kEntryPointName); });
   add(kTerminologyKey, [&] {
     w.u32(0);  // terminology version
-    w.code(kScriptingClassId);
-    w.code(kScriptingEventId);
+    w.u32(kScriptingClassId);
+    w.u32(kScriptingEventId);
     w.u16(static_cast<uint16_t>(kResourceId));
     w.cString(std::string(kVendorName) + " " + std::string(kProductName));
   });
@@ -275,8 +248,8 @@ std::vector<uint8_t> buildPipl() {
 }
 
 std::vector<uint8_t> buildAete() {
-  ByteWriter w;
-  w.u16(kReservedWord);
+  ByteWriter w = resourceWriter();
+  w.i16(kReservedWord);
   w.u8(kAeteMajorVersion);
   w.u8(kAeteMinorVersion);
   w.u16(kLanguageEnglish);
@@ -284,22 +257,22 @@ std::vector<uint8_t> buildAete() {
   w.u16(1);  // suites
 
   // The suite shares the event's four-character code.
-  w.pascal(kVendorName);
-  w.pascal(kProductName);
-  w.code(kScriptingClassId);
+  w.pascalString(kVendorName);
+  w.pascalString(kProductName);
+  w.u32(kScriptingClassId);
   w.u16(kSuiteLevel);
   w.u16(kSuiteVersion);
   w.u16(1);  // events
 
-  w.pascal(kProductName);
-  w.pascal(kEventDescription);
-  w.code(kScriptingClassId);
-  w.code(kScriptingEventId);
-  w.code(ps::typeNull);  // no reply
-  w.pascal("");
+  w.pascalString(kProductName);
+  w.pascalString(kEventDescription);
+  w.u32(kScriptingClassId);
+  w.u32(kScriptingEventId);
+  w.u32(ps::typeNull);  // no reply
+  w.pascalString("");
   w.u16(kNoReplyFlags);
-  w.code(ps::typeImageReference);
-  w.pascal("");
+  w.u32(ps::typeImageReference);
+  w.pascalString("");
   w.u16(kImageDirectParameterFlags);
 
   const auto table = parameterTable();
@@ -308,10 +281,10 @@ std::vector<uint8_t> buildAete() {
   w.u16(static_cast<uint16_t>(declared));
   for (const ParameterInfo& p : table) {
     if (!p.inTerminology) continue;
-    w.pascal(p.name);
-    w.code(p.key);
-    w.code(p.declaredType);
-    w.pascal(p.name);  // the description repeats the name
+    w.pascalString(p.name);
+    w.u32(p.key);
+    w.u32(p.declaredType);
+    w.pascalString(p.name);  // the description repeats the name
     w.u16(kOptionalParameterFlags);
   }
 

@@ -1,4 +1,4 @@
-#include "host/plugin_resources.h"
+#include "resources/plugin_resources.h"
 
 #include <elf.h>
 #include <gtest/gtest.h>
