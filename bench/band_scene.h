@@ -17,7 +17,7 @@
 #include "render/shading_plan.h"
 #include "render/surface_shader.h"
 #include "settings/effect_settings.h"
-#include "settings/random_generator.h"
+#include "base/random_generator.h"
 
 namespace orichalcumite::bench {
 

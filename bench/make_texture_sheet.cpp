@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "pictures/texture_tile.h"
-#include "settings/random_generator.h"
+#include "base/random_generator.h"
 
 int main(int argc, char** argv)
 {

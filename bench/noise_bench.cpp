@@ -7,7 +7,7 @@
 
 #include "pictures/noise_tables.h"
 #include "pictures/texture_tile.h"
-#include "settings/random_generator.h"
+#include "base/random_generator.h"
 
 namespace orichalcumite {
 namespace {

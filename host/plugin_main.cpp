@@ -21,7 +21,7 @@
 #include "render/render_driver.h"
 #include "render/worker_pool.h"
 #include "settings/effect_settings.h"
-#include "settings/random_generator.h"
+#include "base/random_generator.h"
 #include "settings/user_state.h"
 #include "ui/main_dialog.h"
 

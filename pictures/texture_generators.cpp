@@ -4,7 +4,7 @@
 #include <climits>
 #include <cmath>
 
-#include "settings/random_generator.h"
+#include "base/random_generator.h"
 
 namespace orichalcumite {
 namespace {

@@ -15,7 +15,7 @@
 #include "base/rect.h"
 #include "render/profile_table.h"
 #include "render/texture_pass.h"
-#include "settings/random_generator.h"
+#include "base/random_generator.h"
 
 namespace orichalcumite {
 

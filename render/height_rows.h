@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "settings/random_generator.h"
+#include "base/random_generator.h"
 
 namespace orichalcumite {
 

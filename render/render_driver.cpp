@@ -12,7 +12,7 @@
 #include "render/surface_shader.h"
 #include "render/worker_pool.h"
 #include "settings/effect_settings.h"
-#include "settings/random_generator.h"
+#include "base/random_generator.h"
 
 namespace orichalcumite {
 namespace {

@@ -19,7 +19,7 @@
 #include "base/rect.h"
 #include "render/shading_plan.h"
 #include "render/weathering.h"
-#include "settings/random_generator.h"
+#include "base/random_generator.h"
 
 namespace orichalcumite {
 

@@ -3,7 +3,7 @@
 #include <new>
 #include <utility>
 
-#include "settings/random_generator.h"
+#include "base/random_generator.h"
 
 namespace orichalcumite {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "settings/random_generator.h"
+#include "base/random_generator.h"
 
 namespace orichalcumite {
 namespace {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "settings/random_generator.h"
+#include "base/random_generator.h"
 
 namespace orichalcumite {
 namespace {

@@ -6,7 +6,7 @@
 
 #include "settings/enumerations.h"
 #include "settings/parameter_table.h"
-#include "settings/random_generator.h"
+#include "base/random_generator.h"
 
 namespace orichalcumite {
 namespace {

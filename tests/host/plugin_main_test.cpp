@@ -13,7 +13,7 @@
 #include "host/plugin_main.h"
 #include "host/preview_render.h"
 #include "pictures/effect_pictures.h"
-#include "settings/random_generator.h"
+#include "base/random_generator.h"
 #include "settings/effect_settings.h"
 #include "settings/parameter_table.h"
 

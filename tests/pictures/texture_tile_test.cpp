@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "settings/random_generator.h"
+#include "base/random_generator.h"
 #include "tests/pictures/picture_test_support.h"
 
 namespace orichalcumite {

@@ -8,7 +8,7 @@
 #include "render/picture_target.h"
 #include "render/render_driver.h"
 #include "settings/effect_settings.h"
-#include "settings/random_generator.h"
+#include "base/random_generator.h"
 
 namespace orichalcumite {
 namespace {

@@ -8,7 +8,7 @@
 #include "pictures/noise_tables.h"
 #include "render/weathering.h"
 #include "render/weathering_plan.h"
-#include "settings/random_generator.h"
+#include "base/random_generator.h"
 
 namespace orichalcumite {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "settings/effect_settings.h"
 #include "settings/parameter_table.h"
-#include "settings/random_generator.h"
+#include "base/random_generator.h"
 
 namespace orichalcumite {
 namespace {

@@ -1,4 +1,4 @@
-#include "settings/random_generator.h"
+#include "base/random_generator.h"
 
 #include <chrono>
 #include <cstdlib>
