@@ -124,6 +124,35 @@ TEST(HeightField, TheRegionBorderActsLikeAnUnselectedSurround) {
   }
 }
 
+TEST(HeightField, TheMarginHoldsWhatTheWidestBlurCarriesOutOfTheRegion) {
+  // The shading reads the field up to kShadingReachPx pixels outside the region, so those
+  // pixels must hold what they would hold if the image went on unselected. The edgeless
+  // shape's blur by the bevel radius carries the region's depth far out (51 pixels for a
+  // radius of 40, 99 for 75), and the field's margin must be wide enough for the blur's
+  // clamped edges to act like an endless surround where the shading reads. A region without
+  // selection is compared with the middle of a larger one whose selection stops there.
+  const int w = 50, h = 36, pad = 120, W = w + 2 * pad, H = h + 2 * pad;
+  std::vector<uint8_t> surround(static_cast<size_t>(W * H), 0);
+  for (int y = 0; y < h; ++y) std::fill_n(surround.begin() + (y + pad) * W + pad, w, 255);
+  for (int radius : {25, 40, 50}) {  // 50 is a bevel radius of 75 pixels
+    HeightFieldParams p = params(w, h, kEdgelessShape);
+    p.radius = radius;
+    HeightFieldBuilder alone, inside;
+    ASSERT_TRUE(alone.prepare(p));
+    build(alone, Source{w});
+    p.regionWidth = W;
+    p.regionHeight = H;
+    ASSERT_TRUE(inside.prepare(p));
+    build(inside, Source{W, surround});
+    for (int y = -kShadingReachPx; y < h + kShadingReachPx; ++y)
+      for (int x = -kShadingReachPx; x < w + kShadingReachPx; ++x) {
+        const float expected = inside.depth(x + pad, y + pad);
+        ASSERT_NEAR(alone.depth(x, y), expected, 1e-5f * std::fabs(expected) + 1e-3f)
+            << "radius " << radius << " at " << x << "," << y;
+      }
+  }
+}
+
 TEST(HeightField, OneThreadEqualsManyAndTinyRegionsBuild) {
   for (auto [w, h] : {std::pair{150, 110}, std::pair{1, 1}, std::pair{63, 2}, std::pair{2, 70}}) {
     const Source source{w, discMask(w, h, w * 0.45, h * 0.45, w * 0.3)};
