@@ -38,7 +38,7 @@ inline constexpr int kUnlitGlueMode = 15;
 // What a pixel's material is made of.
 enum class ShadingMaterial {
   lit,          // lights, gloss, glare, caustic, reflection and iridescence
-  unlit,        // the source colour, reflection and iridescence, no lights
+  unlit,        // the source colour and reflection: no lights, no iridescent tint
   caustic,      // the caustic light alone
   tarnishMap,   // the tarnish amount as grey
   abrasionMap,  // the abrasion amount as grey

@@ -251,7 +251,8 @@ void environmentPass(const ShadingPlan& plan, int n, ShadingColumns& cols) {
   }
 }
 
-// C = tint x (specular x wet + diffuse + reflection) + glare and catchlights + mirrored.
+// C = tint x (specular x wet + diffuse + reflection) + glare and catchlights + mirrored; for
+// the unlit material C = source x Dw / 256 + reflection + mirrored, without the tint.
 template <int kLights, bool kGlassy, bool kReflects, bool kMirror, bool kWet>
 void assemblyPass(const ShadingPlan& plan, int n, ShadingColumns& cols) {
   constexpr bool kUnlit = kLights == 0;
@@ -288,7 +289,8 @@ void assemblyPass(const ShadingPlan& plan, int n, ShadingColumns& cols) {
       }
       float c = specular + diffuse;
       if constexpr (kReflects) c += reflected[i];
-      c *= tint[i];
+      // No light reaches the unlit material through the iridescent film.
+      if constexpr (!kUnlit) c *= tint[i];
       if constexpr (kGlassy) c += source[i] * glow;
       if constexpr (kMirror) c += mirrored[i];
       colour[i] = c;
@@ -304,7 +306,7 @@ inline void writePass(const ShadingColumns& cols, int n, Rgba* out) {
 }
 
 // The lit materials. kLights 0 is the unlit material: the source colour at the diffuse
-// weight, no lights.
+// weight plus the reflection: no lights and no iridescent tint.
 template <int kLights, bool kGlassy, ReflectionMode kReflection, bool kMirror, class Weathering>
 void shadeLitBand(const ShadingPlan& plan, BandBuffer& band, const Rect32& region,
                   ShadingScratch& scratch) {
@@ -338,7 +340,7 @@ void shadeLitBand(const ShadingPlan& plan, BandBuffer& band, const Rect32& regio
       const int32_t xs = x0 + c0;
       sourcePass(out + c0, n, cols);
       lightPass<kLights, kGlassy>(plan, rows, xs, yr, n, cols);
-      tintPass<kGlassy>(plan, n, cols);
+      if constexpr (kLights > 0) tintPass<kGlassy>(plan, n, cols);
       if constexpr (kReflects) {
         pointPass<kReflection>(plan, rows, flat, c0, xs, yr, n, cols.points);
         environmentPass<kMirror>(plan, n, cols);
