@@ -205,8 +205,13 @@ void HeightFieldBuilder::wholeFieldStep() {
       stage_ = HeightStage::profile;
       break;
     case HeightStage::profile:
+      // Only the region becomes depth. The margin keeps its closeness, limited like the
+      // region's: the finishing blurs read it along the region's edges, so where the
+      // selection reaches the edge the surface there meets closeness, not a profiled depth.
       for (int32_t y = workArea_.top; y < workArea_.bottom; ++y)
-        applyProfileRow(field_.row(y) + workArea_.left, workArea_.width(), profile_);
+        limitClosenessRow(field_.row(y) + workArea_.left, workArea_.width());
+      for (int32_t y = 0; y < params_.regionHeight; ++y)
+        applyProfileRow(regionRow(y), params_.regionWidth, profile_);
       runBlur(*runner_, field_, workArea_, finishingPlan_);
       runBlur(*runner_, field_, workArea_, finishingPlan_);
       stage_ = HeightStage::grain;

@@ -153,6 +153,11 @@ void applyProfileRow(float* values, int32_t count, const ProfileTable& table) {
   for (int32_t x = 0; x < count; ++x) values[x] = profileValue(table, values[x]);
 }
 
+void limitClosenessRow(float* values, int32_t count) {
+  constexpr auto kLast = static_cast<float>(kProfileLast);
+  for (int32_t x = 0; x < count; ++x) values[x] = std::clamp(values[x], 0.0f, kLast);
+}
+
 ProfileTable scaledProfile(int shape, int radiusPx, int height) {
   ProfileTable table = unscaledProfile(shape);
   const auto factor = static_cast<float>(static_cast<double>(radiusPx) * height / 5000.0);

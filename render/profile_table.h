@@ -61,4 +61,7 @@ inline float profileValue(const ProfileTable& table, float closeness) {
 // Replaces each of `count` closeness values by its depth.
 void applyProfileRow(float* values, int32_t count, const ProfileTable& table);
 
+// Limits each of `count` closeness values to 0..3000 (kProfileLast).
+void limitClosenessRow(float* values, int32_t count);
+
 }  // namespace orichalcumite

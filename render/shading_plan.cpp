@@ -7,7 +7,6 @@
 
 #include "pictures/picture_slots.h"
 #include "render/height_field.h"
-#include "render/surface_shader.h"
 #include "settings/effect_settings.h"
 #include "settings/parameter_table.h"
 
@@ -151,7 +150,7 @@ KernelWeights kernelWeights(const DirectionKernel& k) {
           static_cast<float>(k.w01) * kScale, static_cast<float>(k.w11) * kScale};
 }
 
-std::unique_ptr<ShadingPlan> makeShadingPlan(const ShadingInputs& in) {
+std::unique_ptr<ShadingPlan> deriveShadingPlan(const ShadingInputs& in) {
   std::unique_ptr<ShadingPlan> plan(new (std::nothrow) ShadingPlan);
   if (!plan || !in.settings) return nullptr;
   const EffectSettings& s = *in.settings;
@@ -288,8 +287,6 @@ std::unique_ptr<ShadingPlan> makeShadingPlan(const ShadingInputs& in) {
     w.noise = p.ownNoise.get();
   }
   p.weathering = makeWeatheringPlan(w);
-
-  p.kernel = selectBandKernel(p);
   return plan;
 }
 

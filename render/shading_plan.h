@@ -1,7 +1,8 @@
 // The per-render set-up of the surface shader: everything that follows from the settings, the
 // height field's profile and extremes, the environment picture, the image size and the
 // preview scale, derived once before the final pass into one ShadingPlan that the band
-// kernels (render/surface_shader.h) only read.
+// kernels (render/surface_shader.h) only read. This header sits below the kernels: it names
+// their type but not one of them.
 //
 // Units: the shader works in 0..255 float units per colour channel; weights and levels in
 // 256ths (256 = full); heights in the height field's depth units (larger is deeper).
@@ -16,6 +17,7 @@
 #include "render/final_pass.h"
 #include "base/rect.h"
 #include "render/profile_table.h"
+#include "render/shading_maths.h"
 #include "render/wavelength_tables.h"
 #include "render/weathering_plan.h"
 
@@ -36,7 +38,7 @@ inline constexpr int kUnlitGlueMode = 15;
 // What a pixel's material is made of.
 enum class ShadingMaterial {
   lit,          // lights, gloss, glare, caustic, reflection and iridescence
-  unlit,        // the source colour, reflection and iridescence, no lights
+  unlit,        // the source colour and reflection: no lights, no iridescent tint
   caustic,      // the caustic light alone
   tarnishMap,   // the tarnish amount as grey
   abrasionMap,  // the abrasion amount as grey
@@ -65,10 +67,7 @@ struct DirectionKernel {
 // slope of the same size alike.
 DirectionKernel directionKernel(int angleDeg);
 
-// A kernel as floats with the division by 256 folded in: response = dot product.
-struct KernelWeights {
-  float w00 = 0.0f, w10 = 0.0f, w01 = 0.0f, w11 = 0.0f;
-};
+// A kernel as floats with the division by 256 folded in (KernelWeights, render/shading_maths.h).
 KernelWeights kernelWeights(const DirectionKernel& kernel);
 
 // One light, set up for a render.
@@ -106,7 +105,7 @@ struct ShadingPlan {
   ReflectionMode reflection = ReflectionMode::none;
   bool glassy = false;  // glassiness above 0: the glare and caustic terms
   bool mirror = false;  // the mirrored environment sample of partly reflective glass
-  BandKernel kernel = nullptr;
+  BandKernel kernel = nullptr;  // picked by makeShadingPlan (render/surface_shader.h)
 
   // ---- Where pixels are.
   HeightView heights;
@@ -201,9 +200,10 @@ struct ShadingInputs {
 // The weathering settings of an effect, each limited to its declared range.
 WeatheringSettings weatheringSettings(const EffectSettings& settings);
 
-// Builds the plan and picks its band kernel. Returns none when memory runs out. With no
-// environment picture the reflection counts as 0 (its weight goes to the diffuse light), so
-// that a surface without an environment is lit rather than black.
-std::unique_ptr<ShadingPlan> makeShadingPlan(const ShadingInputs& inputs);
+// Derives everything the band kernels read. The plan's kernel is left empty: makeShadingPlan
+// (render/surface_shader.h) derives the plan and picks its kernel. Returns none when memory
+// runs out. With no environment picture the reflection counts as 0 (its weight goes to the
+// diffuse light), so that a surface without an environment is lit rather than black.
+std::unique_ptr<ShadingPlan> deriveShadingPlan(const ShadingInputs& inputs);
 
 }  // namespace orichalcumite

@@ -1,6 +1,6 @@
 #include "render/surface_shader.h"
 
-#include <new>
+#include <algorithm>
 #include <utility>
 
 #include "render/weathering_layers.h"
@@ -251,7 +251,8 @@ void environmentPass(const ShadingPlan& plan, int n, ShadingColumns& cols) {
   }
 }
 
-// C = tint x (specular x wet + diffuse + reflection) + glare and catchlights + mirrored.
+// C = tint x (specular x wet + diffuse + reflection) + glare and catchlights + mirrored; for
+// the unlit material C = source x Dw / 256 + reflection + mirrored, without the tint.
 template <int kLights, bool kGlassy, bool kReflects, bool kMirror, bool kWet>
 void assemblyPass(const ShadingPlan& plan, int n, ShadingColumns& cols) {
   constexpr bool kUnlit = kLights == 0;
@@ -288,7 +289,8 @@ void assemblyPass(const ShadingPlan& plan, int n, ShadingColumns& cols) {
       }
       float c = specular + diffuse;
       if constexpr (kReflects) c += reflected[i];
-      c *= tint[i];
+      // No light reaches the unlit material through the iridescent film.
+      if constexpr (!kUnlit) c *= tint[i];
       if constexpr (kGlassy) c += source[i] * glow;
       if constexpr (kMirror) c += mirrored[i];
       colour[i] = c;
@@ -304,7 +306,7 @@ inline void writePass(const ShadingColumns& cols, int n, Rgba* out) {
 }
 
 // The lit materials. kLights 0 is the unlit material: the source colour at the diffuse
-// weight, no lights.
+// weight plus the reflection: no lights and no iridescent tint.
 template <int kLights, bool kGlassy, ReflectionMode kReflection, bool kMirror, class Weathering>
 void shadeLitBand(const ShadingPlan& plan, BandBuffer& band, const Rect32& region,
                   ShadingScratch& scratch) {
@@ -338,7 +340,7 @@ void shadeLitBand(const ShadingPlan& plan, BandBuffer& band, const Rect32& regio
       const int32_t xs = x0 + c0;
       sourcePass(out + c0, n, cols);
       lightPass<kLights, kGlassy>(plan, rows, xs, yr, n, cols);
-      tintPass<kGlassy>(plan, n, cols);
+      if constexpr (kLights > 0) tintPass<kGlassy>(plan, n, cols);
       if constexpr (kReflects) {
         pointPass<kReflection>(plan, rows, flat, c0, xs, yr, n, cols.points);
         environmentPass<kMirror>(plan, n, cols);
@@ -453,66 +455,6 @@ BandKernel litKernel(const ShadingPlan& p) {
   return &shadeLitBand<kLights, kGlassy, ReflectionMode::none, false, W>;
 }
 
-}  // namespace
-
-const ReflectionCoordinateTable& reflectionCoordinateTable() {
-  static const ReflectionCoordinateTable table = [] {
-    using T = ReflectionCoordinateTable;
-    T t;
-    for (int i = 0; i <= T::kIntervals; ++i) {
-      const double dh = -static_cast<double>(T::kReach) + i / static_cast<double>(T::kStepsPerUnit);
-      const double u = 0.5 + 0.5 * std::atan(0.010782459 * dh);
-      t.values[static_cast<size_t>(i)] = static_cast<float>(std::clamp(u, 0.0, 1.0));
-    }
-    t.values[T::kIntervals + 1] = t.values[T::kIntervals];
-    return t;
-  }();
-  return table;
-}
-
-void curvatureRow(const HeightView& heights, int32_t y, int32_t x0, int32_t count,
-                  float* columnSums, float* out) {
-  // exp(-0.3 d^2) for d = 0..3, and the sum of the whole 7 x 7 window of them, which the centre
-  // takes away again (its own weight 1 included).
-  constexpr float g0 = 1.0f, g1 = 0.7408182206817179f, g2 = 0.30119421191220214f,
-                  g3 = 0.06720551273974976f;
-  constexpr float kLine = g0 + 2.0f * (g1 + g2 + g3);
-  constexpr float kWindow = kLine * kLine;
-  if (count < 1) return;
-  const std::ptrdiff_t s = heights.stride;
-  const float* row = heights.origin + static_cast<std::ptrdiff_t>(y) * s;
-  // Depths relative to one of the row's own makes the sums cancel exactly on flat ground and
-  // keeps their precision on deep fields.
-  const float reference = row[x0];
-  for (int32_t i = 0; i < count + 6; ++i) {
-    const float* p = row + x0 - 3 + i;
-    columnSums[i] = g0 * (p[0] - reference) + g1 * ((p[-s] - reference) + (p[s] - reference)) +
-                    g2 * ((p[-2 * s] - reference) + (p[2 * s] - reference)) +
-                    g3 * ((p[-3 * s] - reference) + (p[3 * s] - reference));
-  }
-  for (int32_t i = 0; i < count; ++i) {
-    const float* c = columnSums + i + 3;
-    out[i] = g0 * c[0] + g1 * (c[-1] + c[1]) + g2 * (c[-2] + c[2]) + g3 * (c[-3] + c[3]) -
-             kWindow * (row[x0 + i] - reference);
-  }
-}
-
-bool ShadingScratch::prepare(int32_t regionWidth) {
-  try {
-    const auto width = static_cast<size_t>(std::max(regionWidth, 0));
-    columns = std::make_unique<ShadingColumns>();
-    for (std::vector<float>* v : {&acrossThisRow, &acrossNextRow, &downAboveRow, &downThisRow})
-      v->assign(width + 2, 0.0f);
-    columnSums.assign(width + 6, 0.0f);
-    curvature.assign(width, 0.0f);
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
-  return weathering.prepare(regionWidth);
-}
-
-namespace {
-
 template <class W>
 BandKernel kernelWith(const ShadingPlan& p) {
   const bool twoLights = p.lightCount >= 2;
@@ -533,6 +475,12 @@ BandKernel kernelWith(const ShadingPlan& p) {
 BandKernel selectBandKernel(const ShadingPlan& p) {
   // Without weathering the kernels are built without it altogether.
   return p.weathering.active ? kernelWith<WeatheringLayers>(p) : kernelWith<NoWeathering>(p);
+}
+
+std::unique_ptr<ShadingPlan> makeShadingPlan(const ShadingInputs& inputs) {
+  std::unique_ptr<ShadingPlan> plan = deriveShadingPlan(inputs);
+  if (plan) plan->kernel = selectBandKernel(*plan);
+  return plan;
 }
 
 }  // namespace orichalcumite

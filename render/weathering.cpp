@@ -3,6 +3,7 @@
 #include <new>
 #include <utility>
 
+#include "render/final_pass.h"
 #include "base/random_generator.h"
 
 namespace orichalcumite {

@@ -14,11 +14,11 @@
 #include <cstdint>
 #include <vector>
 
-#include "render/final_pass.h"
 #include "render/weathering_plan.h"
 
 namespace orichalcumite {
 
+struct HeightView;
 class RandomGenerator;
 
 // ---------------------------------------------------------------------------------------------

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "render/shading_maths.h"
 #include "base/random_generator.h"
 
 namespace orichalcumite {

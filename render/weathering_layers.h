@@ -1,4 +1,4 @@
-// The weathering hook of the band kernels (see NoWeathering in render/surface_shader.h): lays
+// The weathering hook of the band kernels (see NoWeathering in render/shading_bands.h): lays
 // the layers of render/weathering.h over each chunk of lit colours. The kernel that takes it
 // is chosen with the plan when any weathering setting is on, so the plain kernels never see
 // it.
@@ -6,7 +6,8 @@
 
 #include <cstdint>
 
-#include "render/surface_shader.h"
+#include "render/shading_bands.h"
+#include "render/shading_plan.h"
 #include "render/weathering.h"
 
 namespace orichalcumite {

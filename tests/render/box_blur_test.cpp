@@ -21,25 +21,6 @@ FloatImage randomImage(int w, int h, unsigned seed) {
   return img;
 }
 
-// The obvious box pass over `area`: every output the mean of its window in double, positions
-// beyond the area's row or column taking the nearest pixel inside it.
-void naivePass(FloatImage& img, const Rect32& area, const BlurPass& pass) {
-  std::vector<double> copy;
-  for (int y = 0; y < img.height(); ++y)
-    for (int x = 0; x < img.width(); ++x) copy.push_back(img.at(x, y));
-  const bool rows = pass.axis == BlurAxis::horizontal;
-  for (int y = area.top; y < area.bottom; ++y)
-    for (int x = area.left; x < area.right; ++x) {
-      double sum = 0;
-      for (int k = -pass.before; k <= pass.after; ++k) {
-        const int sx = rows ? std::clamp(x + k, area.left, area.right - 1) : x;
-        const int sy = rows ? y : std::clamp(y + k, area.top, area.bottom - 1);
-        sum += copy[static_cast<size_t>(sy * img.width() + sx)];
-      }
-      img.at(x, y) = static_cast<float>(sum / (pass.before + pass.after + 1));
-    }
-}
-
 TEST(BlurPlan, FollowsThirteenThirtiethsOfTheRadius) {
   // radius 20: a = 8.67, lo 8, hi 9.
   const BlurPlan p20 = blurPlan(20);
@@ -67,6 +48,40 @@ TEST(BoxBlur, MatchesTheObviousMeanOverClampedWindows) {
     for (int y = 0; y < 50; ++y)
       for (int x = 0; x < 70; ++x)
         ASSERT_NEAR(fast.at(x, y), slow.at(x, y), 1e-3) << radius << " " << x << "," << y;
+  }
+}
+
+TEST(BoxBlur, WideRowsAndColumnsMatchTheObviousMean) {
+  // Rows of 64 pixels and more are summed as four stretches side by side, and columns are
+  // walked in chunks of 64: areas either side of 64 wide, and some that 4 does not divide,
+  // cover the seams between stretches and chunks and the pixels left over after them. Each
+  // area sits inside the image at an offset; windows reach from one pixel to wider than the
+  // area.
+  struct Window {
+    int before, after;
+  };
+  unsigned seed = 1;
+  for (int width : {63, 64, 65, 66, 67, 128, 200}) {
+    for (int height : {5, 70}) {
+      const Rect32 area{4, 3, 4 + height, 3 + width};
+      for (BlurAxis axis : {BlurAxis::horizontal, BlurAxis::vertical}) {
+        for (Window w : {Window{0, 1}, Window{1, 0}, Window{3, 5}, Window{9, 8}, Window{90, 2}}) {
+          const BlurPass pass{axis, w.before, w.after};
+          FloatImage fast = randomImage(width + 9, height + 7, ++seed);
+          FloatImage slow = randomImage(width + 9, height + 7, seed);
+          BlurScratch scratch;
+          const bool rows = axis == BlurAxis::horizontal;
+          blurBand(fast, area, pass, rows ? area.top : area.left, rows ? area.bottom : area.right,
+                   scratch);
+          naivePass(slow, area, pass);
+          for (int y = 0; y < fast.height(); ++y)
+            for (int x = 0; x < fast.width(); ++x)
+              ASSERT_NEAR(fast.at(x, y), slow.at(x, y), 1e-3)
+                  << width << "x" << height << (rows ? " rows " : " columns ") << w.before << "+"
+                  << w.after << " at " << x << "," << y;
+        }
+      }
+    }
   }
 }
 

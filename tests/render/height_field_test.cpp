@@ -24,11 +24,13 @@ struct Source {
   float grey;
 };
 
-// Steps the builder to the end, handing it each row it asks for. Returns the steps taken.
-std::vector<HeightStep> build(HeightFieldBuilder& builder, const Source& source) {
+// Steps the builder to the end (or until its next step is of stage `until`), handing it each
+// row it asks for. Returns the steps taken.
+std::vector<HeightStep> build(HeightFieldBuilder& builder, const Source& source,
+                              HeightStage until = HeightStage::done) {
   std::vector<HeightStep> steps;
   std::vector<float> colours(static_cast<size_t>(source.width) * 4, source.grey);
-  while (!builder.isDone() && steps.size() < 100000) {
+  while (!builder.isDone() && builder.nextStep().stage != until && steps.size() < 100000) {
     const HeightStep next = builder.nextStep();
     steps.push_back(next);
     HeightRowInput input;
@@ -96,21 +98,25 @@ TEST(HeightField, WithoutASelectionTheRegionBorderIsBevelled) {
 TEST(HeightField, TheRegionBorderActsLikeAnUnselectedSurround) {
   // A region without selection must give the same pixels as the middle of a larger region
   // whose selection stops there: the blurs near the border have enough margin. Checked over
-  // the region and the ring the shading reads.
+  // the region and the ring the shading reads. For the table shapes this holds up to the
+  // profile stage, which maps the region only (the margin keeps its closeness; see
+  // OnlyTheRegionGoesThroughTheProfileTheMarginKeepsItsCloseness); the edgeless shape has
+  // no profile and is compared when done.
   const int w = 60, h = 45, pad = 40, W = w + 2 * pad;
   std::vector<uint8_t> surround(static_cast<size_t>(W * (h + 2 * pad)), 0);
   for (int y = 0; y < h; ++y) std::fill_n(surround.begin() + (y + pad) * W + pad, w, 255);
   for (int shape : {1, 8, 14}) {
+    const HeightStage until = isEdgelessShape(shape) ? HeightStage::done : HeightStage::profile;
     for (int smoothness : {0, 100}) {
       HeightFieldParams p = params(w, h, shape);
       p.smoothness = smoothness;
       HeightFieldBuilder a, b;
       ASSERT_TRUE(a.prepare(p));
-      build(a, Source{w});
+      build(a, Source{w}, until);
       p.regionWidth = W;
       p.regionHeight = h + 2 * pad;
       ASSERT_TRUE(b.prepare(p));
-      build(b, Source{W, surround});
+      build(b, Source{W, surround}, until);
       for (int y = -kShadingReachPx; y < h + kShadingReachPx; ++y)
         for (int x = -kShadingReachPx; x < w + kShadingReachPx; ++x) {
           const float expected = b.depth(x + pad, y + pad);
@@ -121,6 +127,90 @@ TEST(HeightField, TheRegionBorderActsLikeAnUnselectedSurround) {
       EXPECT_EQ(a.workArea().left % kRowAlignFloats, 0);
       EXPECT_EQ(reinterpret_cast<uintptr_t>(a.field().row(1)) % 64, 0u);
     }
+  }
+}
+
+TEST(HeightField, TheMarginHoldsWhatTheWidestBlurCarriesOutOfTheRegion) {
+  // The shading reads the field up to kShadingReachPx pixels outside the region, so those
+  // pixels must hold what they would hold if the image went on unselected. The edgeless
+  // shape's blur by the bevel radius carries the region's depth far out (51 pixels for a
+  // radius of 40, 99 for 75), and the field's margin must be wide enough for the blur's
+  // clamped edges to act like an endless surround where the shading reads. A region without
+  // selection is compared with the middle of a larger one whose selection stops there.
+  const int w = 50, h = 36, pad = 120, W = w + 2 * pad, H = h + 2 * pad;
+  std::vector<uint8_t> surround(static_cast<size_t>(W * H), 0);
+  for (int y = 0; y < h; ++y) std::fill_n(surround.begin() + (y + pad) * W + pad, w, 255);
+  for (int radius : {25, 40, 50}) {  // 50 is a bevel radius of 75 pixels
+    HeightFieldParams p = params(w, h, kEdgelessShape);
+    p.radius = radius;
+    HeightFieldBuilder alone, inside;
+    ASSERT_TRUE(alone.prepare(p));
+    build(alone, Source{w});
+    p.regionWidth = W;
+    p.regionHeight = H;
+    ASSERT_TRUE(inside.prepare(p));
+    build(inside, Source{W, surround});
+    for (int y = -kShadingReachPx; y < h + kShadingReachPx; ++y)
+      for (int x = -kShadingReachPx; x < w + kShadingReachPx; ++x) {
+        const float expected = inside.depth(x + pad, y + pad);
+        ASSERT_NEAR(alone.depth(x, y), expected, 1e-5f * std::fabs(expected) + 1e-3f)
+            << "radius " << radius << " at " << x << "," << y;
+      }
+  }
+}
+
+// The obvious profile lookup: the closeness limited to 0..2999 and the entries either side
+// of it mixed linearly (entry 3000 is never read).
+double slowProfileValue(const ProfileTable& table, double closeness) {
+  const double k = std::clamp(closeness, 0.0, 2999.0);
+  const int i = static_cast<int>(k);
+  const int next = std::min(i + 1, 2999);
+  const double low = table.values[static_cast<size_t>(i)];
+  const double high = table.values[static_cast<size_t>(next)];
+  return low + (high - low) * (k - i);
+}
+
+TEST(HeightField, OnlyTheRegionGoesThroughTheProfileTheMarginKeepsItsCloseness) {
+  // A selection that runs off the image at the left and the top. Beyond those edges the
+  // margin holds the closeness of the mask edge (3000), not a depth; the two finishing blurs
+  // carry it into the pixels along the image edge and into the ring the shading reads.
+  const int w = 40, h = 30;
+  std::vector<uint8_t> mask(static_cast<size_t>(w * h), 0);
+  for (int y = 0; y < 20; ++y) std::fill_n(mask.begin() + y * w, 26, uint8_t{255});
+  for (int shape : {1, 3, 8}) {
+    HeightFieldParams p = params(w, h, shape);
+    HeightFieldBuilder b;
+    ASSERT_TRUE(b.prepare(p));
+    build(b, Source{w, mask}, HeightStage::profile);
+    ASSERT_EQ(b.nextStep().stage, HeightStage::profile);
+
+    // The reference, from the smoothed closeness: limited to 0..3000, depths from the profile
+    // inside the region only, then two blurs of radius 2 over the whole field. Beyond the
+    // area the builder works on, the field is filled with the closeness of an endless
+    // unselected surround (3000), so that the reference does not depend on that area.
+    const Rect32 area = b.workArea();
+    const Rect32 region = b.region();
+    FloatImage expected;
+    ASSERT_TRUE(expected.reset(b.field().width(), b.field().height()));
+    for (int y = 0; y < expected.height(); ++y)
+      for (int x = 0; x < expected.width(); ++x) {
+        double k = area.contains(x, y) ? std::clamp(double(b.field().at(x, y)), 0.0, 3000.0) : 3000.0;
+        if (region.contains(x, y)) k = slowProfileValue(b.profile(), k);
+        expected.at(x, y) = static_cast<float>(k);
+      }
+    const BlurPlan finishing = blurPlan(2);
+    for (int round = 0; round < 2; ++round)
+      for (int i = 0; i < finishing.count; ++i)
+        naivePass(expected, expected.bounds(), finishing.passes[i]);
+
+    b.step();  // the profile stage
+    ASSERT_EQ(b.nextStep().stage, HeightStage::grain);
+    for (int y = -kShadingReachPx; y < h + kShadingReachPx; ++y)
+      for (int x = -kShadingReachPx; x < w + kShadingReachPx; ++x) {
+        const float e = expected.at(x + kHeightFieldMargin, y + kHeightFieldMargin);
+        ASSERT_NEAR(b.depth(x, y), e, 1e-4f * std::fabs(e) + 1e-3f)
+            << "shape " << shape << " at " << x << "," << y;
+      }
   }
 }
 

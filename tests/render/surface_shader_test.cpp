@@ -234,6 +234,35 @@ TEST(SurfaceShader, UnlitIsTheSourceAtTheDiffuseWeightPlusReflection) {
   }
 }
 
+TEST(SurfaceShader, UnlitTakesNeitherTheFilmTintNorTheGlass) {
+  // The unlit material is the source at the diffuse weight plus the reflection, whatever the
+  // iridescence film and the glassiness: no light passes through the film or the glass.
+  ShadingScene scene({0, 0, 10, 30});
+  scene.setHeights(wavySurface(5, 200.0f));  // slopes, so that every film angle shows
+  scene.settings.glue = kUnlitGlueMode;
+  for (Rgba& s : scene.source) s = {1.0f, 0.5f, 0.0f, 1.0f};  // whole 255, 127, 0
+  struct Case {
+    int iridescence, iriColors, glassiness, reflection;
+  };
+  for (const Case& c : {Case{100, 0, 0, 0}, Case{100, 60, 0, 0}, Case{70, 35, 80, 0},
+                        Case{100, 60, 0, 40}}) {
+    scene.settings.iridescence = c.iridescence;
+    scene.settings.iriColors = c.iriColors;
+    scene.settings.glassiness = c.glassiness;
+    scene.settings.reflection = c.reflection;
+    // Rw = reflection x 256 / 100 (whole), Dw = 256 - Rw; without glass W = Rw.
+    const float rw = static_cast<float>(c.reflection * 256 / 100);
+    const float dw = 256.0f - rw;
+    if (c.reflection > 0) scene.useConstantEnvironment(200, 100, 50);
+    for (const Rgba& m : scene.shade()) {
+      ASSERT_NEAR(m.red, (255.0f * dw / 256.0f + 200.0f / 255.0f * rw) / 255.0f, 1e-4f)
+          << c.iridescence << " " << c.iriColors << " " << c.glassiness;
+      ASSERT_NEAR(m.green, (127.0f * dw / 256.0f + 100.0f / 255.0f * rw) / 255.0f, 1e-4f);
+      ASSERT_NEAR(m.blue, (50.0f / 255.0f * rw) / 255.0f, 1e-4f);
+    }
+  }
+}
+
 TEST(SurfaceShader, HeightMaterialIsGreyBetweenTheExtremes) {
   ShadingScene scene({0, 0, 1, 3});
   scene.settings.glue = kHeightGlueMode;
