@@ -45,7 +45,8 @@ std::string withoutTag(const char* what) {
 
 class ItemReader {
  public:
-  ItemReader(const Json& item, size_t index) : item_(item), where_("item " + std::to_string(index + 1)) {}
+  ItemReader(const Json& item, size_t index)
+      : item_(item), where_("item " + std::to_string(index + 1)) {}
 
   std::optional<std::string> error() const { return error_; }
 
@@ -97,9 +98,10 @@ std::optional<DescriptorItem> readItem(const Json& json, size_t index, std::stri
       case ps::typeInteger:
         if (!value->is_number_integer()) {
           in.fail("\"value\" of a long must be a whole number");
-        } else if (value->is_number_unsigned() ? value->get<uint64_t>() > uint64_t(std::numeric_limits<int32_t>::max())
-                                               : (value->get<int64_t>() < std::numeric_limits<int32_t>::min() ||
-                                                  value->get<int64_t>() > std::numeric_limits<int32_t>::max())) {
+        } else if (value->is_number_unsigned()
+                       ? value->get<uint64_t>() > uint64_t(std::numeric_limits<int32_t>::max())
+                       : (value->get<int64_t>() < std::numeric_limits<int32_t>::min() ||
+                          value->get<int64_t>() > std::numeric_limits<int32_t>::max())) {
           in.fail("\"value\" of a long must fit in 32 bits");
         } else {
           item.integer = static_cast<int32_t>(value->get<int64_t>());
@@ -131,7 +133,9 @@ std::optional<DescriptorItem> readItem(const Json& json, size_t index, std::stri
         else
           item.bytes = value->get<std::string>();
         break;
-      default: in.fail("has the type \"" + codeText(*type) + "\", which action files do not hold"); break;
+      default:
+        in.fail("has the type \"" + codeText(*type) + "\", which action files do not hold");
+        break;
     }
   }
   if (auto why = in.error()) {
@@ -160,7 +164,8 @@ std::optional<Descriptor> parseActionText(std::string_view text, std::string* er
         auto item = readItem(items[i], i, &why);
         if (!item) break;
         if (d.find(item->key)) {
-          why = "item " + std::to_string(i + 1) + " repeats the key \"" + codeText(item->key) + "\"";
+          why =
+              "item " + std::to_string(i + 1) + " repeats the key \"" + codeText(item->key) + "\"";
           break;
         }
         d.items.push_back(std::move(*item));
@@ -177,7 +182,8 @@ std::optional<Descriptor> parseActionText(std::string_view text, std::string* er
 }
 
 std::optional<std::string> actionText(const Descriptor& descriptor, std::string* error) {
-  auto fail = [&](const DescriptorItem& item, const std::string& why) -> std::optional<std::string> {
+  auto fail = [&](const DescriptorItem& item,
+                  const std::string& why) -> std::optional<std::string> {
     if (error) *error = "the key \"" + codeText(item.key) + "\" " + why;
     return std::nullopt;
   };
@@ -194,7 +200,8 @@ std::optional<std::string> actionText(const Descriptor& descriptor, std::string*
       case ps::typeUnitFloat:
         if (!std::isfinite(item.number)) return fail(item, "holds a number that is not finite");
         if (item.type == ps::typeUnitFloat) {
-          if (!printableCode(item.code)) return fail(item, "has a unit that is not four printable characters");
+          if (!printableCode(item.code))
+            return fail(item, "has a unit that is not four printable characters");
           j["unit"] = codeText(item.code);
         }
         j["value"] = item.number;
@@ -206,7 +213,9 @@ std::optional<std::string> actionText(const Descriptor& descriptor, std::string*
         j["value"] = codeText(item.enumValue);
         break;
       case ps::typeText: j["value"] = item.bytes; break;
-      default: return fail(item, "has the type \"" + codeText(item.type) + "\", which action files do not hold");
+      default:
+        return fail(item,
+                    "has the type \"" + codeText(item.type) + "\", which action files do not hold");
     }
     items.push_back(std::move(j));
   }

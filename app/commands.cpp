@@ -12,8 +12,8 @@
 #include "app/host_session.h"
 #include "app/image_files.h"
 #include "app/plugin_module.h"
-#include "base/replace_file.h"
 #include "app/setting_arguments.h"
+#include "base/replace_file.h"
 #include "settings/enumerations.h"
 #include "settings/parameter_table.h"
 
@@ -105,7 +105,8 @@ const char* handlingName(int handling) {
 }
 
 std::string modeFlagNames(const uint8_t flags[2]) {
-  static constexpr const char* kFirst[8] = {"multichannel", "HSB", "HSL", "CMYK", "RGB", "indexed", "greyscale", "bitmap"};
+  static constexpr const char* kFirst[8] = {"multichannel", "HSB",     "HSL",       "CMYK",
+                                            "RGB",          "indexed", "greyscale", "bitmap"};
   std::string names;
   for (int bit = 7; bit >= 0; --bit)
     if (flags[0] & (1 << bit)) names += std::string(names.empty() ? "" : ", ") + kFirst[bit];
@@ -131,22 +132,28 @@ const char* enumerationTitle(Enumeration e) {
 
 void printPipl(const std::string& path, const PiplInfo& pipl) {
   std::printf("Module       %s\n", path.c_str());
-  std::printf("Kind         %s%s\n", codeText(pipl.kind).c_str(), pipl.kind == ps::kFilterKind ? " (filter)" : "");
+  std::printf("Kind         %s%s\n", codeText(pipl.kind).c_str(),
+              pipl.kind == ps::kFilterKind ? " (filter)" : "");
   std::printf("Name         %s\n", pipl.name.c_str());
   std::printf("Category     %s\n", pipl.category.c_str());
   if (pipl.hasInterfaceVersion)
-    std::printf("Version      %u.%u\n", pipl.interfaceVersion >> 16, pipl.interfaceVersion & 0xffff);
-  std::printf("Entry point  %s\n", pipl.entryPoint.empty() ? "(none for x86-64)" : pipl.entryPoint.c_str());
+    std::printf("Version      %u.%u\n", pipl.interfaceVersion >> 16,
+                pipl.interfaceVersion & 0xffff);
+  std::printf("Entry point  %s\n",
+              pipl.entryPoint.empty() ? "(none for x86-64)" : pipl.entryPoint.c_str());
   if (pipl.hasTerminology)
     std::printf("Terminology  class %s, event %s, resource %d, scope \"%s\"\n",
-                codeText(pipl.terminologyClassId).c_str(), codeText(pipl.terminologyEventId).c_str(),
-                pipl.terminologyResourceId, pipl.terminologyScope.c_str());
+                codeText(pipl.terminologyClassId).c_str(),
+                codeText(pipl.terminologyEventId).c_str(), pipl.terminologyResourceId,
+                pipl.terminologyScope.c_str());
   if (pipl.hasModeFlags)
     std::printf("Mode flags   0x%02X 0x%02X (%s)\n", pipl.modeFlags[0], pipl.modeFlags[1],
                 modeFlagNames(pipl.modeFlags).c_str());
   for (size_t i = 0; i < pipl.enableExpressions.size(); ++i) {
     std::string why;
-    const bool usable = evaluateEnableExpression(pipl.enableExpressions[i], {ps::modeRGBColor, 8}, &why).has_value();
+    const bool usable =
+        evaluateEnableExpression(pipl.enableExpressions[i], {ps::modeRGBColor, 8}, &why)
+            .has_value();
     std::printf("Enable %zu     %s%s\n", i + 1, pipl.enableExpressions[i].c_str(),
                 usable ? "" : ("  [not understood here: " + why + "]").c_str());
   }
@@ -158,7 +165,8 @@ void printPipl(const std::string& path, const PiplInfo& pipl) {
       std::printf("  %-18s %-4s (%s)\n", imageModeName(document.imageMode),
                   decision.accepted ? "yes" : "no", decision.basis.c_str());
     }
-  std::printf("Filter cases%s\n", pipl.hasFilterCases ? "" : " (not declared: every case straight)");
+  std::printf("Filter cases%s\n",
+              pipl.hasFilterCases ? "" : " (not declared: every case straight)");
   const auto cases = pipl.hasFilterCases ? pipl.filterCases : SessionOptions::straightCases();
   for (int c = 1; c <= 7; ++c) {
     const ps::FilterCaseInfo& info = cases[size_t(c - 1)];
@@ -169,8 +177,9 @@ void printPipl(const std::string& path, const PiplInfo& pipl) {
 }
 
 void printDictionary() {
-  std::printf("\nScripting parameters (%zu), in descriptor order; --set takes the name or the key:\n",
-              parameterTable().size());
+  std::printf(
+      "\nScripting parameters (%zu), in descriptor order; --set takes the name or the key:\n",
+      parameterTable().size());
   std::printf("  %-4s  %-9s  %-22s  %-24s  %s\n", "key", "type", "name", "range", "default");
   for (const ParameterInfo& p : parameterTable()) {
     std::string type, range, fallback;
@@ -206,9 +215,11 @@ void printDictionary() {
         break;
     }
     std::printf("  %-4s  %-9s  %-22s  %-24s  %s%s\n", codeText(p.key).c_str(), type.c_str(), p.name,
-                range.c_str(), fallback.c_str(), p.inTerminology ? "" : "  (not in the terminology)");
+                range.c_str(), fallback.c_str(),
+                p.inTerminology ? "" : "  (not in the terminology)");
   }
-  for (Enumeration e : {Enumeration::glueMode, Enumeration::textureChoice, Enumeration::bevelShape}) {
+  for (Enumeration e :
+       {Enumeration::glueMode, Enumeration::textureChoice, Enumeration::bevelShape}) {
     const auto entries = enumEntries(e);
     std::printf("\nEnumeration %s, %s (%zu entries); a value is the name or the code:\n",
                 codeText(enumTypeCode(e)).c_str(), enumerationTitle(e), entries.size());
@@ -218,14 +229,17 @@ void printDictionary() {
         note = "  (exchanged by code only)";
       else if (std::string_view(entry.terminologyName) != entry.name)
         note = std::string("  (terminology name \"") + entry.terminologyName + "\")";
-      std::printf("  %3d  %s  %s%s\n", entry.index, codeText(entry.code).c_str(), entry.name, note.c_str());
+      std::printf("  %3d  %s  %s%s\n", entry.index, codeText(entry.code).c_str(), entry.name,
+                  note.c_str());
     }
   }
 }
 
 }  // namespace
 
-void printError(const std::string& message) { std::fprintf(stderr, "orichalcumite: %s\n", message.c_str()); }
+void printError(const std::string& message) {
+  std::fprintf(stderr, "orichalcumite: %s\n", message.c_str());
+}
 
 std::string defaultModulePath() {
   std::error_code ec;
@@ -264,8 +278,9 @@ int renderCommand(const RenderRequest& request, const std::atomic<bool>& cancel)
   const EnableContext document = documentMode(image->isGrey(), image->type());
   const ModeDecision decision = moduleAccepts(module->pipl(), document);
   if (!decision.accepted)
-    return failed(kExitBadInput, std::string("the module does not filter ") + imageModeName(document.imageMode) +
-                      " images (decided by its " + decision.basis + ")");
+    return failed(kExitBadInput, std::string("the module does not filter ") +
+                                     imageModeName(document.imageMode) +
+                                     " images (decided by its " + decision.basis + ")");
 
   std::vector<uint8_t> selection;
   if (!request.selection.empty()) {
@@ -279,7 +294,8 @@ int renderCommand(const RenderRequest& request, const std::atomic<bool>& cancel)
   if (module->pipl().hasFilterCases) options.filterCases = module->pipl().filterCases;
   options.cancel = &cancel;
   options.progress = [&bar](int32_t done, int32_t total) { bar.update(done, total); };
-  auto session = HostSession::create(module->entry(), *image, selection, std::move(options), &error);
+  auto session =
+      HostSession::create(module->entry(), *image, selection, std::move(options), &error);
   if (!session) return failed(kExitBadInput, error);
   if (haveDescriptor) session->setDescriptor(std::move(descriptor));
 
@@ -288,9 +304,12 @@ int renderCommand(const RenderRequest& request, const std::atomic<bool>& cancel)
   const Clock::time_point writeStart = Clock::now();
   if (cancel.load() || result == ps::userCanceledErr) return failed(kExitCancelled, "cancelled");
   if (result != ps::noErr) return moduleFailure(*session, result);
-  if ((image->width() > kMax16BitExtent || image->height() > kMax16BitExtent) && !session->usedBigCoordinates())
-    printError("warning: the module did not use 32-bit coordinates, so it may have filtered only the first " +
-               std::to_string(kMax16BitExtent) + " rows and columns");
+  if ((image->width() > kMax16BitExtent || image->height() > kMax16BitExtent) &&
+      !session->usedBigCoordinates())
+    printError(
+        "warning: the module did not use 32-bit coordinates, so it may have filtered only the "
+        "first " +
+        std::to_string(kMax16BitExtent) + " rows and columns");
 
   // The record is prepared before the image is written, so that a settings problem leaves no
   // output behind.
@@ -306,7 +325,8 @@ int renderCommand(const RenderRequest& request, const std::atomic<bool>& cancel)
     if (!text) return failed(kExitModuleError, "cannot record the settings: " + error);
     auto temporary = TemporaryFile::create(request.record);
     if (!temporary) return failed(kExitBadInput, temporary.message());
-    if (Status written = temporary->write(*text); !written) return failed(kExitBadInput, written.message());
+    if (Status written = temporary->write(*text); !written)
+      return failed(kExitBadInput, written.message());
     record = std::move(*temporary);
   }
 
@@ -315,7 +335,8 @@ int renderCommand(const RenderRequest& request, const std::atomic<bool>& cancel)
     return failed(kExitBadInput, error);
   }
   if (record) {
-    if (Status committed = record->commit(); !committed) return failed(kExitBadInput, committed.message());
+    if (Status committed = record->commit(); !committed)
+      return failed(kExitBadInput, committed.message());
   }
   if (request.timing) {
     const auto seconds = [](Clock::duration d) { return std::chrono::duration<double>(d).count(); };

@@ -16,11 +16,11 @@ constexpr int kExitCancelled = 130;  // Ctrl-C, or the module's dialog was cance
 struct RenderRequest {
   std::string input;
   std::string output;
-  std::string selection;            // empty: no selection
+  std::string selection;              // empty: no selection
   std::vector<std::string> settings;  // "NAME=VALUE" in command-line order
-  std::string action;               // action file to play, or empty
-  std::string record;               // action file to write, or empty
-  std::string plugin;               // module path, or empty for the one beside the program
+  std::string action;                 // action file to play, or empty
+  std::string record;                 // action file to write, or empty
+  std::string plugin;                 // module path, or empty for the one beside the program
   bool quiet = false;
   bool dialog = false;
   bool timing = false;  // report how long reading, filtering and writing took

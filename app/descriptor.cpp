@@ -62,7 +62,8 @@ const DescriptorItem* Descriptor::find(uint32_t key) const {
 }
 
 void Descriptor::set(DescriptorItem item) {
-  auto it = std::find_if(items.begin(), items.end(), [&](const auto& i) { return i.key == item.key; });
+  auto it =
+      std::find_if(items.begin(), items.end(), [&](const auto& i) { return i.key == item.key; });
   if (it != items.end())
     *it = std::move(item);
   else
@@ -99,7 +100,8 @@ std::optional<Descriptor> decodeDescriptor(std::span<const uint8_t> bytes, std::
     return fail("the descriptor is shorter than its header");
   if (tag != kTag) return fail("the bytes are not a descriptor");
   if (version != kVersion) return fail("the descriptor has an unknown version");
-  if (count > in.remaining() / kItemFixedSize) return fail("the descriptor's item count is larger than its data");
+  if (count > in.remaining() / kItemFixedSize)
+    return fail("the descriptor's item count is larger than its data");
   Descriptor d;
   d.items.reserve(count);
   for (uint32_t i = 0; i < count; ++i) {

@@ -11,7 +11,7 @@ namespace orichalcumite {
 
 struct DescriptorSuite::ReadState {
   Descriptor descriptor;
-  size_t next = 0;                   // index of the item getKey returns next
+  size_t next = 0;  // index of the item getKey returns next
   const DescriptorItem* current = nullptr;
   ps::DescriptorKeyID* keys = nullptr;  // the filter's key array, or null
   ps::OSErr firstError = ps::noErr;
@@ -73,8 +73,9 @@ ps::OSErr readInteger(ps::PIReadDescriptor reader, int32_t* value) {
   }
   const double v = c.item->number;
   if (std::isnan(v)) return c.state->fail(ps::paramErr);
-  *value = static_cast<int32_t>(std::clamp(std::round(v), double(std::numeric_limits<int32_t>::min()),
-                                           double(std::numeric_limits<int32_t>::max())));
+  *value =
+      static_cast<int32_t>(std::clamp(std::round(v), double(std::numeric_limits<int32_t>::min()),
+                                      double(std::numeric_limits<int32_t>::max())));
   return ps::noErr;
 }
 
@@ -88,8 +89,7 @@ ps::OSErr readFloat(ps::PIReadDescriptor reader, double* value, ps::DescriptorUn
 }
 
 // Pins `*value` into [min, max]; coercedParamErr tells the filter it was pinned.
-template <typename T>
-ps::OSErr pin(T* value, const T* min, const T* max) {
+template <typename T> ps::OSErr pin(T* value, const T* min, const T* max) {
   if (min && *value < *min) {
     *value = *min;
     return ps::coercedParamErr;
@@ -104,15 +104,16 @@ ps::OSErr pin(T* value, const T* min, const T* max) {
 // Gives a new handle with `bytes`, or fails the reader.
 ps::OSErr handleWith(ReadState* state, const std::string& bytes, ps::Handle* out) {
   DescriptorSuite* suite = DescriptorSuite::active();
-  *out = suite ? suite->memory().newHandle(std::span(reinterpret_cast<const uint8_t*>(bytes.data()),
-                                                     bytes.size()))
+  *out = suite ? suite->memory().newHandle(
+                     std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()))
                : nullptr;
   return *out ? ps::noErr : state->fail(ps::memFullErr);
 }
 
 // ---- Read procedures
 
-ps::PIReadDescriptor openReadProc(ps::PIDescriptorHandle handle, ps::DescriptorKeyIDArray keys) noexcept {
+ps::PIReadDescriptor openReadProc(ps::PIDescriptorHandle handle,
+                                  ps::DescriptorKeyIDArray keys) noexcept {
   DescriptorSuite* suite = DescriptorSuite::active();
   return suite ? suite->openReader(handle, keys) : nullptr;
 }
@@ -257,9 +258,8 @@ ps::OSErr getPinnedFloatProc(ps::PIReadDescriptor reader, const double* min, con
   return error != ps::noErr ? error : pin(value, min, max);
 }
 
-ps::OSErr getPinnedUnitFloatProc(ps::PIReadDescriptor reader, const double* min,
-                                 const double* max, ps::DescriptorUnitID* unit,
-                                 double* value) noexcept {
+ps::OSErr getPinnedUnitFloatProc(ps::PIReadDescriptor reader, const double* min, const double* max,
+                                 ps::DescriptorUnitID* unit, double* value) noexcept {
   const ps::OSErr error = getUnitFloatProc(reader, unit, value);
   return error != ps::noErr ? error : pin(value, min, max);
 }
@@ -288,11 +288,13 @@ ps::OSErr closeWriteProc(ps::PIWriteDescriptor writer, ps::PIDescriptorHandle* h
   return suite ? suite->closeWriter(writer, handle) : ps::paramErr;
 }
 
-ps::OSErr putIntegerProc(ps::PIWriteDescriptor writer, ps::DescriptorKeyID key, int32_t value) noexcept {
+ps::OSErr putIntegerProc(ps::PIWriteDescriptor writer, ps::DescriptorKeyID key,
+                         int32_t value) noexcept {
   return put(writer, DescriptorItem::integerItem(key, value));
 }
 
-ps::OSErr putFloatProc(ps::PIWriteDescriptor writer, ps::DescriptorKeyID key, const double* value) noexcept {
+ps::OSErr putFloatProc(ps::PIWriteDescriptor writer, ps::DescriptorKeyID key,
+                       const double* value) noexcept {
   if (!value) return ps::paramErr;
   return put(writer, DescriptorItem::floatItem(key, *value));
 }
@@ -306,7 +308,8 @@ ps::OSErr putUnitFloatProc(ps::PIWriteDescriptor writer, ps::DescriptorKeyID key
   return put(writer, std::move(item));
 }
 
-ps::OSErr putBooleanProc(ps::PIWriteDescriptor writer, ps::DescriptorKeyID key, ps::Boolean value) noexcept {
+ps::OSErr putBooleanProc(ps::PIWriteDescriptor writer, ps::DescriptorKeyID key,
+                         ps::Boolean value) noexcept {
   return put(writer, DescriptorItem::booleanItem(key, value != 0));
 }
 
@@ -325,11 +328,13 @@ ps::OSErr putHandleBytes(ps::PIWriteDescriptor writer, ps::DescriptorKeyID key, 
   }
 }
 
-ps::OSErr putTextProc(ps::PIWriteDescriptor writer, ps::DescriptorKeyID key, ps::Handle text) noexcept {
+ps::OSErr putTextProc(ps::PIWriteDescriptor writer, ps::DescriptorKeyID key,
+                      ps::Handle text) noexcept {
   return putHandleBytes(writer, key, text, ps::typeText);
 }
 
-ps::OSErr putAliasProc(ps::PIWriteDescriptor writer, ps::DescriptorKeyID key, ps::Handle alias) noexcept {
+ps::OSErr putAliasProc(ps::PIWriteDescriptor writer, ps::DescriptorKeyID key,
+                       ps::Handle alias) noexcept {
   return putHandleBytes(writer, key, alias, ps::typeAlias);
 }
 
@@ -347,7 +352,8 @@ ps::OSErr putClassLike(ps::PIWriteDescriptor writer, ps::DescriptorKeyID key,
   return put(writer, std::move(item));
 }
 
-ps::OSErr putClassProc(ps::PIWriteDescriptor writer, ps::DescriptorKeyID key, ps::DescriptorTypeID type) noexcept {
+ps::OSErr putClassProc(ps::PIWriteDescriptor writer, ps::DescriptorKeyID key,
+                       ps::DescriptorTypeID type) noexcept {
   return putClassLike(writer, key, type, ps::typeClass);
 }
 
@@ -371,7 +377,8 @@ ps::OSErr putSimpleReferenceProc(ps::PIWriteDescriptor writer, ps::DescriptorKey
 }
 
 ps::OSErr putObjectLike(ps::PIWriteDescriptor writer, ps::DescriptorKeyID key,
-                        ps::DescriptorTypeID type, ps::PIDescriptorHandle object, uint32_t itemType) {
+                        ps::DescriptorTypeID type, ps::PIDescriptorHandle object,
+                        uint32_t itemType) {
   DescriptorSuite* suite = DescriptorSuite::active();
   if (!suite) return ps::paramErr;
   try {
@@ -400,7 +407,8 @@ ps::OSErr putScopedObjectProc(ps::PIWriteDescriptor writer, ps::DescriptorKeyID 
   return putObjectLike(writer, key, type, object, kTypeScopedObject);
 }
 
-ps::OSErr putCountProc(ps::PIWriteDescriptor writer, ps::DescriptorKeyID key, uint32_t count) noexcept {
+ps::OSErr putCountProc(ps::PIWriteDescriptor writer, ps::DescriptorKeyID key,
+                       uint32_t count) noexcept {
   if (count > uint32_t(std::numeric_limits<int32_t>::max())) return ps::paramErr;
   return put(writer, DescriptorItem::integerItem(key, static_cast<int32_t>(count)));
 }
@@ -409,25 +417,54 @@ ps::OSErr putStringProc(ps::PIWriteDescriptor writer, ps::DescriptorKeyID key,
                         ps::ConstStr255Param text) noexcept {
   if (!text) return ps::paramErr;
   try {
-    return put(writer, DescriptorItem::textItem(key, std::string(reinterpret_cast<const char*>(text + 1), text[0])));
+    return put(writer, DescriptorItem::textItem(
+                           key, std::string(reinterpret_cast<const char*>(text + 1), text[0])));
   } catch (const std::bad_alloc&) {
     return ps::memFullErr;
   }
 }
 
 ps::ReadDescriptorProcs gReadProcs = {
-    ps::kCurrentReadDescriptorProcsVersion, ps::kCurrentReadDescriptorProcsCount,
-    openReadProc, closeReadProc, getKeyProc, getIntegerProc, getFloatProc, getUnitFloatProc,
-    getBooleanProc, getTextProc, getAliasProc, getEnumeratedProc, getClassProc,
-    getSimpleReferenceProc, getObjectProc, getCountProc, getStringProc, getPinnedIntegerProc,
-    getPinnedFloatProc, getPinnedUnitFloatProc,
+    ps::kCurrentReadDescriptorProcsVersion,
+    ps::kCurrentReadDescriptorProcsCount,
+    openReadProc,
+    closeReadProc,
+    getKeyProc,
+    getIntegerProc,
+    getFloatProc,
+    getUnitFloatProc,
+    getBooleanProc,
+    getTextProc,
+    getAliasProc,
+    getEnumeratedProc,
+    getClassProc,
+    getSimpleReferenceProc,
+    getObjectProc,
+    getCountProc,
+    getStringProc,
+    getPinnedIntegerProc,
+    getPinnedFloatProc,
+    getPinnedUnitFloatProc,
 };
 
 ps::WriteDescriptorProcs gWriteProcs = {
-    ps::kCurrentWriteDescriptorProcsVersion, ps::kCurrentWriteDescriptorProcsCount,
-    openWriteProc, closeWriteProc, putIntegerProc, putFloatProc, putUnitFloatProc,
-    putBooleanProc, putTextProc, putAliasProc, putEnumeratedProc, putClassProc,
-    putSimpleReferenceProc, putObjectProc, putCountProc, putStringProc, putScopedClassProc,
+    ps::kCurrentWriteDescriptorProcsVersion,
+    ps::kCurrentWriteDescriptorProcsCount,
+    openWriteProc,
+    closeWriteProc,
+    putIntegerProc,
+    putFloatProc,
+    putUnitFloatProc,
+    putBooleanProc,
+    putTextProc,
+    putAliasProc,
+    putEnumeratedProc,
+    putClassProc,
+    putSimpleReferenceProc,
+    putObjectProc,
+    putCountProc,
+    putStringProc,
+    putScopedClassProc,
     putScopedObjectProc,
 };
 
@@ -457,7 +494,8 @@ ps::Handle DescriptorSuite::newDescriptorHandle(const Descriptor& descriptor) {
   }
 }
 
-std::optional<Descriptor> DescriptorSuite::descriptorOf(ps::Handle handle, std::string* error) const {
+std::optional<Descriptor> DescriptorSuite::descriptorOf(ps::Handle handle,
+                                                        std::string* error) const {
   auto bytes = memory_.contents(handle);
   if (!bytes) {
     if (error) *error = "the descriptor handle is not a live handle of this host";
@@ -521,7 +559,8 @@ ps::PIWriteDescriptor DescriptorSuite::openWriter() {
   }
 }
 
-ps::OSErr DescriptorSuite::closeWriter(ps::PIWriteDescriptor writer, ps::PIDescriptorHandle* handle) {
+ps::OSErr DescriptorSuite::closeWriter(ps::PIWriteDescriptor writer,
+                                       ps::PIDescriptorHandle* handle) {
   std::unique_ptr<WriteState> state;
   {
     std::lock_guard lock(mutex_);

@@ -13,7 +13,7 @@ constexpr size_t kSectionHeaderSize = 64;
 constexpr uint8_t kClass64 = 2;
 constexpr uint8_t kLittleEndian = 1;
 constexpr uint16_t kExtendedIndex = 0xffff;  // the real value lives in section header 0
-constexpr uint32_t kNoBits = 8;               // a section that occupies no file space
+constexpr uint32_t kNoBits = 8;              // a section that occupies no file space
 constexpr uint64_t kMaxFileBytes = uint64_t(1) << 30;
 
 uint16_t le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
@@ -43,7 +43,10 @@ std::optional<std::span<const uint8_t>> elfSection(std::span<const uint8_t> file
   };
   const uint8_t* base = file.data();
   const uint64_t fileSize = file.size();
-  if (fileSize < kFileHeaderSize || std::memcmp(base, "\x7f" "ELF", 4) != 0)
+  if (fileSize < kFileHeaderSize || std::memcmp(base,
+                                                "\x7f"
+                                                "ELF",
+                                                4) != 0)
     return fail("not an ELF file");
   if (base[4] != kClass64 || base[5] != kLittleEndian)
     return fail("not a 64-bit little-endian ELF file");
@@ -54,7 +57,8 @@ std::optional<std::span<const uint8_t>> elfSection(std::span<const uint8_t> file
   uint32_t namesIndex = le16(base + 62);
   if (tableOffset == 0) return fail("the ELF file has no section table");
   if (entrySize < kSectionHeaderSize) return fail("the ELF section headers are too small");
-  if (!inside(tableOffset, entrySize, fileSize)) return fail("the ELF section table lies outside the file");
+  if (!inside(tableOffset, entrySize, fileSize))
+    return fail("the ELF section table lies outside the file");
 
   auto header = [&](uint64_t index) {
     const uint8_t* p = base + tableOffset + index * entrySize;
@@ -63,7 +67,8 @@ std::optional<std::span<const uint8_t>> elfSection(std::span<const uint8_t> file
   // Large section counts and name-table indexes are kept in section header 0.
   if (count == 0) count = header(0).size;
   if (namesIndex == kExtendedIndex) namesIndex = header(0).link;
-  if (count > (fileSize - tableOffset) / entrySize) return fail("the ELF section table is truncated");
+  if (count > (fileSize - tableOffset) / entrySize)
+    return fail("the ELF section table is truncated");
   if (namesIndex >= count) return fail("the ELF section-name table index is out of range");
 
   const SectionHeader names = header(namesIndex);
@@ -99,7 +104,8 @@ std::optional<std::vector<uint8_t>> readWholeFile(const std::string& path, std::
   in.seekg(0);
   try {
     std::vector<uint8_t> bytes(static_cast<size_t>(size));
-    if (size > 0 && !in.read(reinterpret_cast<char*>(bytes.data()), size)) return fail("cannot read the file");
+    if (size > 0 && !in.read(reinterpret_cast<char*>(bytes.data()), size))
+      return fail("cannot read the file");
     return bytes;
   } catch (const std::bad_alloc&) {
     return fail("not enough memory to read the file");

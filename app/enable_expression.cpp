@@ -16,13 +16,11 @@ struct NamedValue {
 };
 
 constexpr NamedValue kModeNames[] = {
-    {"BitmapMode", 0},         {"GrayScaleMode", 1},  {"IndexedMode", 2},
-    {"IndexedColorMode", 2},   {"RGBMode", 3},        {"CMYKMode", 4},
-    {"HSLMode", 5},            {"HSBMode", 6},        {"MultichannelMode", 7},
-    {"DuotoneMode", 8},        {"LabMode", 9},        {"Gray16Mode", 10},
-    {"RGB48Mode", 11},         {"Lab48Mode", 12},     {"CMYK64Mode", 13},
-    {"DeepMultichannelMode", 14}, {"Duotone16Mode", 15}, {"RGB96Mode", 16},
-    {"Gray32Mode", 17},
+    {"BitmapMode", 0},       {"GrayScaleMode", 1}, {"IndexedMode", 2}, {"IndexedColorMode", 2},
+    {"RGBMode", 3},          {"CMYKMode", 4},      {"HSLMode", 5},     {"HSBMode", 6},
+    {"MultichannelMode", 7}, {"DuotoneMode", 8},   {"LabMode", 9},     {"Gray16Mode", 10},
+    {"RGB48Mode", 11},       {"Lab48Mode", 12},    {"CMYK64Mode", 13}, {"DeepMultichannelMode", 14},
+    {"Duotone16Mode", 15},   {"RGB96Mode", 16},    {"Gray32Mode", 17},
 };
 
 // Recursion limit for nested parentheses and negations.
@@ -35,7 +33,8 @@ class Evaluator {
   std::optional<bool> run(std::string* error) {
     std::optional<int64_t> value = orExpression(0);
     skipSpace();
-    if (value && pos_ != text_.size()) fail("unexpected text at \"" + std::string(text_.substr(pos_, 20)) + "\"");
+    if (value && pos_ != text_.size())
+      fail("unexpected text at \"" + std::string(text_.substr(pos_, 20)) + "\"");
     if (!error_.empty()) {
       if (error) *error = error_;
       return std::nullopt;
@@ -131,7 +130,8 @@ class Evaluator {
       }
       return v;
     }
-    if (pos_ < text_.size() && (std::isdigit(static_cast<unsigned char>(text_[pos_])) || text_[pos_] == '-'))
+    if (pos_ < text_.size() &&
+        (std::isdigit(static_cast<unsigned char>(text_[pos_])) || text_[pos_] == '-'))
       return number();
     const size_t start = pos_;
     std::string_view name = identifier();

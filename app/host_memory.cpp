@@ -71,7 +71,8 @@ int64_t space64Proc() noexcept {
   return m ? m->spaceBytes() : 0;
 }
 int32_t spaceProc() noexcept {
-  return static_cast<int32_t>(std::min<int64_t>(space64Proc(), std::numeric_limits<int32_t>::max()));
+  return static_cast<int32_t>(
+      std::min<int64_t>(space64Proc(), std::numeric_limits<int32_t>::max()));
 }
 ps::OSErr reserveProc(int32_t) noexcept { return ps::noErr; }
 
@@ -93,7 +94,8 @@ ps::SPErr acquireSuiteProc(const char* name, int32_t version, const void** suite
 }
 ps::SPErr releaseSuiteProc(const char* name, int32_t version) noexcept {
   if (!name) return ps::kSPBadParameterError;
-  if (std::strcmp(name, kBasicSuiteName) == 0 && version <= kBasicSuiteVersion) return ps::kSPNoError;
+  if (std::strcmp(name, kBasicSuiteName) == 0 && version <= kBasicSuiteVersion)
+    return ps::kSPNoError;
   return ps::kSPSuiteNotFoundError;
 }
 ps::SPBoolean isEqualProc(const char* a, const char* b) noexcept {
@@ -115,21 +117,34 @@ ps::SPErr reallocateBlockProc(void* block, size_t newSize, void** newBlock) noex
 ps::SPErr undefinedProc() noexcept { return ps::kSPUnimplementedError; }
 
 ps::HandleProcs gHandleProcs = {
-    ps::kCurrentHandleProcsVersion, ps::kCurrentHandleProcsCount,
-    newHandleProc, disposeHandleProc, getHandleSizeProc, setHandleSizeProc,
-    lockHandleProc, unlockHandleProc, recoverSpaceProc,
+    ps::kCurrentHandleProcsVersion,
+    ps::kCurrentHandleProcsCount,
+    newHandleProc,
+    disposeHandleProc,
+    getHandleSizeProc,
+    setHandleSizeProc,
+    lockHandleProc,
+    unlockHandleProc,
+    recoverSpaceProc,
     disposeHandleProc,  // a "regular" handle is one of ours too
 };
 
 ps::BufferProcs gBufferProcs = {
-    ps::kCurrentBufferProcsVersion, 8,
-    allocateBufferProc, lockBufferProc, unlockBufferProc, freeBufferProc,
-    spaceProc, reserveProc, allocateBuffer64Proc, space64Proc,
+    ps::kCurrentBufferProcsVersion,
+    8,
+    allocateBufferProc,
+    lockBufferProc,
+    unlockBufferProc,
+    freeBufferProc,
+    spaceProc,
+    reserveProc,
+    allocateBuffer64Proc,
+    space64Proc,
 };
 
 ps::SPBasicSuite gBasicSuite = {
-    acquireSuiteProc, releaseSuiteProc, isEqualProc, allocateBlockProc,
-    freeBlockProc, reallocateBlockProc, undefinedProc,
+    acquireSuiteProc, releaseSuiteProc,    isEqualProc,   allocateBlockProc,
+    freeBlockProc,    reallocateBlockProc, undefinedProc,
 };
 
 }  // namespace

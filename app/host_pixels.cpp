@@ -7,17 +7,13 @@
 namespace orichalcumite {
 namespace {
 
-template <typename T>
-T load(const uint8_t* p) {
+template <typename T> T load(const uint8_t* p) {
   T v;
   std::memcpy(&v, p, sizeof(T));
   return v;
 }
 
-template <typename T>
-void store(uint8_t* p, T v) {
-  std::memcpy(p, &v, sizeof(T));
-}
+template <typename T> void store(uint8_t* p, T v) { std::memcpy(p, &v, sizeof(T)); }
 
 uint8_t byteFromSample(double v, SampleType type) {
   switch (type) {
@@ -79,9 +75,8 @@ void applyTyped(Image& image, const HostPlanes& result, std::span<const uint8_t>
         const T dst = load<T>(out + c * sizeof(T));
         if constexpr (std::is_same_v<T, float>) {
           const float src = fileValue;  // float samples are the same in both units
-          const float value = rule.autoMask && m < 255
-                                  ? src + (dst - src) * (static_cast<float>(m) / 255.0f)
-                                  : dst;
+          const float value =
+              rule.autoMask && m < 255 ? src + (dst - src) * (static_cast<float>(m) / 255.0f) : dst;
           if (std::memcmp(&value, &src, sizeof value) != 0) store(file + c * sizeof(T), value);
         } else {
           const int64_t src = std::is_same_v<T, uint16_t> ? hostFromFile16(fileValue) : fileValue;
@@ -137,7 +132,8 @@ std::vector<uint8_t> maskBytesFromImage(const Image& image) {
   std::vector<uint8_t> bytes(image.pixelCount());
   size_t i = 0;
   for (int y = 0; y < image.height(); ++y)
-    for (int x = 0; x < image.width(); ++x) bytes[i++] = byteFromSample(image.sample(x, y, 0), image.type());
+    for (int x = 0; x < image.width(); ++x)
+      bytes[i++] = byteFromSample(image.sample(x, y, 0), image.type());
   return bytes;
 }
 
@@ -147,7 +143,8 @@ std::vector<uint8_t> alphaBytes(const Image& image) {
   std::vector<uint8_t> bytes(image.pixelCount());
   size_t i = 0;
   for (int y = 0; y < image.height(); ++y)
-    for (int x = 0; x < image.width(); ++x) bytes[i++] = byteFromSample(image.sample(x, y, a), image.type());
+    for (int x = 0; x < image.width(); ++x)
+      bytes[i++] = byteFromSample(image.sample(x, y, a), image.type());
   return bytes;
 }
 
@@ -211,7 +208,8 @@ void defringe(HostPlanes& planes, std::span<const uint8_t> transparent) {
       forNeighbours(ring[r], [&](size_t nb) {
         if (state[nb] != 1) return;
         const uint8_t* px = planes.pixel(int(nb % size_t(w)), int(nb / size_t(w)));
-        for (int c = 0; c < planes.planes; ++c) values[r * size_t(planes.planes) + size_t(c)] += hostSample(px, c, planes.type);
+        for (int c = 0; c < planes.planes; ++c)
+          values[r * size_t(planes.planes) + size_t(c)] += hostSample(px, c, planes.type);
         ++n;
       });
       for (int c = 0; c < planes.planes; ++c) values[r * size_t(planes.planes) + size_t(c)] /= n;
@@ -220,7 +218,8 @@ void defringe(HostPlanes& planes, std::span<const uint8_t> transparent) {
     for (size_t r = 0; r < ring.size(); ++r) {
       const size_t i = ring[r];
       uint8_t* px = planes.pixel(int(i % size_t(w)), int(i / size_t(w)));
-      for (int c = 0; c < planes.planes; ++c) setHostSample(px, c, planes.type, values[r * size_t(planes.planes) + size_t(c)]);
+      for (int c = 0; c < planes.planes; ++c)
+        setHostSample(px, c, planes.type, values[r * size_t(planes.planes) + size_t(c)]);
     }
     for (size_t i : ring) state[i] = 1;
     for (size_t i : ring)

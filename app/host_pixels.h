@@ -31,7 +31,9 @@ struct HostPlanes {
 
   size_t pixelBytes() const { return size_t(planes) * sampleSize(type); }
   size_t rowBytes() const { return size_t(width) * pixelBytes(); }
-  uint8_t* pixel(int x, int y) { return bytes.data() + size_t(y) * rowBytes() + size_t(x) * pixelBytes(); }
+  uint8_t* pixel(int x, int y) {
+    return bytes.data() + size_t(y) * rowBytes() + size_t(x) * pixelBytes();
+  }
   const uint8_t* pixel(int x, int y) const {
     return bytes.data() + size_t(y) * rowBytes() + size_t(x) * pixelBytes();
   }

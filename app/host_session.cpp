@@ -49,7 +49,7 @@ ps::OSErr displayPixelsProc(const ps::PSPixelMap* source, const ps::VRect* srcRe
 // Colour components: RGB and grey 0..255.
 ps::OSErr convertColour(ps::ColorServicesInfo* info) {
   const int16_t to = info->resultSpace == ps::plugIncolorServicesChosenSpace ? info->sourceSpace
-                                                                              : info->resultSpace;
+                                                                             : info->resultSpace;
   const int16_t from = info->sourceSpace;
   const bool known = [](int16_t s) {
     return s == ps::plugIncolorServicesRGBSpace || s == ps::plugIncolorServicesGraySpace;
@@ -70,7 +70,8 @@ ps::OSErr convertColour(ps::ColorServicesInfo* info) {
 }
 
 ps::OSErr colorServicesProc(ps::ColorServicesInfo* info) noexcept {
-  if (!info || info->infoSize < static_cast<int32_t>(sizeof(ps::ColorServicesInfo))) return ps::paramErr;
+  if (!info || info->infoSize < static_cast<int32_t>(sizeof(ps::ColorServicesInfo)))
+    return ps::paramErr;
   switch (info->selector) {
     case ps::plugIncolorServicesConvertColor: return convertColour(info);
     case ps::plugIncolorServicesGetSpecialColor: {
@@ -136,8 +137,10 @@ ps::OSErr fillBuffer(const HostPlanes& source, const ps::VRect& rect, int lo, in
   const size_t bps = sampleSize(source.type);
   const int64_t pixelBytes = int64_t(hi - lo + 1) * int64_t(bps);
   const int64_t rowBytes = columns * pixelBytes;
-  if (rowBytes > std::numeric_limits<int32_t>::max() || rows * rowBytes > spaceBytes) return ps::memFullErr;
-  const bool outside = rect.left < 0 || rect.top < 0 || (int64_t(rect.right) - 1) * step >= source.width ||
+  if (rowBytes > std::numeric_limits<int32_t>::max() || rows * rowBytes > spaceBytes)
+    return ps::memFullErr;
+  const bool outside = rect.left < 0 || rect.top < 0 ||
+                       (int64_t(rect.right) - 1) * step >= source.width ||
                        (int64_t(rect.bottom) - 1) * step >= source.height;
   if (outside && padding == ps::plugInWantsErrorOnBoundsException) return ps::paramErr;
   buffer.assign(size_t(rows * rowBytes), 0);
@@ -264,7 +267,8 @@ std::unique_ptr<HostSession> HostSession::create(ps::PluginMainProc entry, Image
   const ps::FilterCaseInfo info = options.filterCases[size_t(filterCase - 1)];
   if (info.inputHandling == ps::filterDataHandlingCantFilter ||
       info.outputHandling == ps::filterDataHandlingCantFilter)
-    return fail(std::string("the module cannot filter this image (") + filterCaseName(filterCase) + ")");
+    return fail(std::string("the module cannot filter this image (") + filterCaseName(filterCase) +
+                ")");
   switch (info.inputHandling) {
     case ps::filterDataHandlingNone:
     case ps::filterDataHandlingDefringe:
@@ -305,12 +309,19 @@ std::unique_ptr<HostSession> HostSession::create(ps::PluginMainProc entry, Image
       switch (info.inputHandling) {
         case ps::filterDataHandlingDefringe: defringe(s.source_, transparent); break;
         case ps::filterDataHandlingBlackZap:
-        case ps::filterDataHandlingForegroundZap: fillTransparent(s.source_, transparent, 0.0); break;
+        case ps::filterDataHandlingForegroundZap:
+          fillTransparent(s.source_, transparent, 0.0);
+          break;
         case ps::filterDataHandlingGrayZap:
-          fillTransparent(s.source_, transparent, image.type() == SampleType::float32 ? 0.5 : deep ? 16384.0 : 128.0);
+          fillTransparent(s.source_, transparent,
+                          image.type() == SampleType::float32 ? 0.5
+                          : deep                              ? 16384.0
+                                                              : 128.0);
           break;
         case ps::filterDataHandlingWhiteZap:
-        case ps::filterDataHandlingBackgroundZap: fillTransparent(s.source_, transparent, white); break;
+        case ps::filterDataHandlingBackgroundZap:
+          fillTransparent(s.source_, transparent, white);
+          break;
         default: break;
       }
     }
@@ -358,7 +369,8 @@ void HostSession::initialiseRecord() {
   r.filterRect = {0, 0, static_cast<int16_t>(extent16(h)), static_cast<int16_t>(extent16(w))};
   r.background = {65535, 65535, 65535};
   r.foreground = {0, 0, 0};
-  r.maxSpace = static_cast<int32_t>(std::min<int64_t>(options_.spaceBytes, std::numeric_limits<int32_t>::max()));
+  r.maxSpace = static_cast<int32_t>(
+      std::min<int64_t>(options_.spaceBytes, std::numeric_limits<int32_t>::max()));
   r.bufferSpace = 0;
   r.isFloating = 0;
   r.haveMask = mask_.bytes.empty() ? 0 : 1;
@@ -373,8 +385,8 @@ void HostSession::initialiseRecord() {
   r.wholeSize = r.imageSize;
   // An sRGB monitor: gamma 2.2, the sRGB primaries and D65 white.
   auto fixed = [](double v) { return static_cast<ps::Fixed>(std::lround(v * kOne)); };
-  r.monitor = {fixed(2.2),  fixed(0.64),   fixed(0.33),   fixed(0.30), fixed(0.60),
-               fixed(0.15), fixed(0.06),   fixed(0.3127), fixed(0.3290), 0};
+  r.monitor = {fixed(2.2),  fixed(0.64), fixed(0.33),   fixed(0.30),   fixed(0.60),
+               fixed(0.15), fixed(0.06), fixed(0.3127), fixed(0.3290), 0};
   r.platformData = &platform_;
   r.bufferProcs = HostMemory::bufferProcs();
   r.processEvent = processEventProc;
@@ -389,8 +401,10 @@ void HostSession::initialiseRecord() {
   r.inputRate = r.maskRate = kOne;
   r.colorServices = colorServicesProc;
   r.inLayerPlanes = r.outLayerPlanes = r.absLayerPlanes = r.planes;
-  r.inTileHeight = r.absTileHeight = r.outTileHeight = r.maskTileHeight = static_cast<int16_t>(extent16(h));
-  r.inTileWidth = r.absTileWidth = r.outTileWidth = r.maskTileWidth = static_cast<int16_t>(extent16(w));
+  r.inTileHeight = r.absTileHeight = r.outTileHeight = r.maskTileHeight =
+      static_cast<int16_t>(extent16(h));
+  r.inTileWidth = r.absTileWidth = r.outTileWidth = r.maskTileWidth =
+      static_cast<int16_t>(extent16(w));
   r.descriptorParameters = &descriptorParameters_;
   r.errorString = &errorText_;
   r.sSPBasic = HostMemory::basicSuite();
@@ -440,7 +454,8 @@ int16_t HostSession::parameters() { return call(ps::selectorParameters, &record_
 int16_t HostSession::prepare() {
   record_.bufferSpace = 0;
   record_.bufferSpace64 = 0;
-  record_.maxSpace = static_cast<int32_t>(std::min<int64_t>(options_.spaceBytes, std::numeric_limits<int32_t>::max()));
+  record_.maxSpace = static_cast<int32_t>(
+      std::min<int64_t>(options_.spaceBytes, std::numeric_limits<int32_t>::max()));
   record_.maxSpace64 = options_.spaceBytes;
   return call(ps::selectorPrepare, &record_);
 }
@@ -521,7 +536,8 @@ HostSession::Rects HostSession::currentRects() const {
   const ps::Rect in16 = record_.inRect;
   const ps::Rect out16 = record_.outRect;
   const ps::Rect mask16 = record_.maskRect;
-  if (!sameRect(in16, mirror16In_) || !sameRect(out16, mirror16Out_) || !sameRect(mask16, mirror16Mask_))
+  if (!sameRect(in16, mirror16In_) || !sameRect(out16, mirror16Out_) ||
+      !sameRect(mask16, mirror16Mask_))
     return {toVRect(in16), toVRect(out16), toVRect(mask16)};
   // A filter that does not announce 32-bit coordinates may still write them (for instance to
   // clear its request); an unchanged 32-bit set is the request as it stood.
@@ -574,8 +590,8 @@ ps::OSErr HostSession::load(const Rects& rects) {
   if (!isEmpty(rects.out)) {
     const int lo = r.outLoPlane, hi = r.outHiPlane;
     if (!validPlanes(lo, hi)) return ps::paramErr;
-    const ps::OSErr e = fillBuffer(dest_, rects.out, lo, hi, 1, r.outputPadding, options_.spaceBytes,
-                                   outBuffer_, &columns, &rows, &rowBytes);
+    const ps::OSErr e = fillBuffer(dest_, rects.out, lo, hi, 1, r.outputPadding,
+                                   options_.spaceBytes, outBuffer_, &columns, &rows, &rowBytes);
     if (e != ps::noErr) return e;
     r.outData = outBuffer_.data();
     r.outRowBytes = rowBytes;
@@ -606,16 +622,17 @@ void HostSession::commitOutput() {
     const uint8_t* row = outBuffer_.data() + size_t(j) * size_t(loadedOut_.rowBytes);
     // Padding columns are not part of the document.
     const int64_t first = std::max<int64_t>(0, -int64_t(loadedOut_.rect.left));
-    const int64_t last = std::min<int64_t>(loadedOut_.columns, int64_t(dest_.width) - loadedOut_.rect.left);
+    const int64_t last =
+        std::min<int64_t>(loadedOut_.columns, int64_t(dest_.width) - loadedOut_.rect.left);
     if (last <= first) continue;
     if (whole) {
-      std::memcpy(dest_.pixel(int(loadedOut_.rect.left + first), int(y)), row + size_t(first) * pixelBytes,
-                  size_t(last - first) * pixelBytes);
+      std::memcpy(dest_.pixel(int(loadedOut_.rect.left + first), int(y)),
+                  row + size_t(first) * pixelBytes, size_t(last - first) * pixelBytes);
       continue;
     }
     for (int64_t i = first; i < last; ++i)
-      std::memcpy(dest_.pixel(int(loadedOut_.rect.left + i), int(y)) + offset, row + size_t(i) * pixelBytes,
-                  pixelBytes);
+      std::memcpy(dest_.pixel(int(loadedOut_.rect.left + i), int(y)) + offset,
+                  row + size_t(i) * pixelBytes, pixelBytes);
   }
 }
 

@@ -95,7 +95,8 @@ std::optional<Image> readImageFile(const std::string& path, std::string* error) 
   if (alpha < 0 && (channels == 2 || channels == 4)) alpha = channels - 1;
   if (alpha >= channels) alpha = -1;
   std::string why;
-  auto image = Image::make(spec.width, spec.height, channels, alpha >= 0, sampleTypeOf(spec.format), &why);
+  auto image =
+      Image::make(spec.width, spec.height, channels, alpha >= 0, sampleTypeOf(spec.format), &why);
   if (!image) return fail(why);
   if (!in->read_image(0, 0, 0, channels, typeDescOf(image->type()), image->data()))
     return fail(oneLine(in->geterror()));
@@ -106,15 +107,16 @@ std::optional<Image> readImageFile(const std::string& path, std::string* error) 
     for (size_t i = 0; i < image->pixelCount(); ++i, p += size_t(channels) * bps) {
       uint8_t a[4];
       std::memcpy(a, p + size_t(alpha) * bps, bps);
-      std::memmove(p + size_t(alpha) * bps, p + size_t(alpha + 1) * bps, size_t(channels - 1 - alpha) * bps);
+      std::memmove(p + size_t(alpha) * bps, p + size_t(alpha + 1) * bps,
+                   size_t(channels - 1 - alpha) * bps);
       std::memcpy(p + size_t(channels - 1) * bps, a, bps);
     }
   }
   return image;
 }
 
-std::optional<std::vector<uint8_t>> readSelectionFile(const std::string& path, int width, int height,
-                                                      std::string* error) {
+std::optional<std::vector<uint8_t>> readSelectionFile(const std::string& path, int width,
+                                                      int height, std::string* error) {
   QuietStderr quiet;
   auto in = openForReading(path, error);
   if (!in) return std::nullopt;
@@ -170,11 +172,13 @@ bool writeImageFile(const std::string& path, const Image& image, std::string* er
   // A format that cannot hold the depth or the channels quietly changes them when opened.
   if (out->spec().format != type) {
     out->close();
-    return fail("the " + format + " format cannot hold " + sampleTypeName(image.type()) + " samples");
+    return fail("the " + format + " format cannot hold " + sampleTypeName(image.type()) +
+                " samples");
   }
   if (out->spec().nchannels != image.channels()) {
     out->close();
-    return fail("the " + format + " format cannot hold " + std::to_string(image.channels()) + " channels");
+    return fail("the " + format + " format cannot hold " + std::to_string(image.channels()) +
+                " channels");
   }
   if (!out->write_image(type, image.data())) {
     why = oneLine(out->geterror());

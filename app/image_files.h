@@ -22,8 +22,8 @@ std::optional<Image> readImageFile(const std::string& path, std::string* error);
 
 // A selection mask: the first channel of the file, any depth, converted to one byte per pixel
 // (0 unselected, 255 selected). It must be `width` × `height` pixels.
-std::optional<std::vector<uint8_t>> readSelectionFile(const std::string& path, int width, int height,
-                                                      std::string* error);
+std::optional<std::vector<uint8_t>> readSelectionFile(const std::string& path, int width,
+                                                      int height, std::string* error);
 
 // Writes `image` in the format the name of `path` asks for, in the image's own depth. Fails
 // with a clear reason, leaving no file behind, when the format cannot hold that depth or an

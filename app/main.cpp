@@ -76,7 +76,8 @@ class Arguments {
 
   // True when the current argument is the option `name` (or `shortName`); its value then
   // goes to `*value`, or an error to `*error`.
-  bool option(std::string_view name, std::string_view shortName, std::string* value, std::string* error) {
+  bool option(std::string_view name, std::string_view shortName, std::string* value,
+              std::string* error) {
     std::string_view arg = current();
     if (arg.size() > name.size() && arg.substr(0, name.size()) == name && arg[name.size()] == '=') {
       *value = std::string(arg.substr(name.size() + 1));
@@ -144,7 +145,8 @@ int render(int argc, char** argv) {
     if (!error.empty()) return usageError(error);
   }
   if (positional.empty()) return usageError("render needs an input image");
-  if (positional.size() > 1) return usageError("render takes one input image, not " + std::to_string(positional.size()));
+  if (positional.size() > 1)
+    return usageError("render takes one input image, not " + std::to_string(positional.size()));
   if (request.output.empty()) return usageError("render needs an output image (-o OUTPUT)");
   request.input = positional.front();
   return renderCommand(request, gCancel);

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "app/enable_expression.h"
-#include "resources/plugin_resources.h"
 #include "protocol/filter_protocol.h"
+#include "resources/plugin_resources.h"
 
 namespace orichalcumite {
 

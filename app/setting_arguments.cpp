@@ -73,22 +73,25 @@ size_t editDistance(std::string_view a, std::string_view b) {
     current[0] = i;
     for (size_t j = 1; j <= b.size(); ++j) {
       const bool same = asciiLower(a[i - 1]) == asciiLower(b[j - 1]);
-      current[j] = std::min({previous[j] + 1, current[j - 1] + 1, previous[j - 1] + (same ? 0 : 1)});
+      current[j] =
+          std::min({previous[j] + 1, current[j - 1] + 1, previous[j - 1] + (same ? 0 : 1)});
     }
     previous.swap(current);
   }
   return previous[b.size()];
 }
 
-std::vector<std::string> closeNames(std::string_view text, const std::vector<std::string>& candidates,
-                                    size_t limit) {
+std::vector<std::string> closeNames(std::string_view text,
+                                    const std::vector<std::string>& candidates, size_t limit) {
   const std::string needle = asciiLowerText(text);
   const size_t allowed = std::max<size_t>(2, text.size() / 3);
   std::vector<std::pair<size_t, std::string>> scored;
   for (const std::string& candidate : candidates) {
     const size_t distance = editDistance(text, candidate);
-    const bool contains = needle.size() >= 3 && asciiLowerText(candidate).find(needle) != std::string::npos;
-    if (distance <= allowed || contains) scored.emplace_back(contains ? std::min(distance, allowed) : distance, candidate);
+    const bool contains =
+        needle.size() >= 3 && asciiLowerText(candidate).find(needle) != std::string::npos;
+    if (distance <= allowed || contains)
+      scored.emplace_back(contains ? std::min(distance, allowed) : distance, candidate);
   }
   std::stable_sort(scored.begin(), scored.end(),
                    [](const auto& x, const auto& y) { return x.first < y.first; });
@@ -123,7 +126,8 @@ std::optional<DescriptorItem> settingItem(std::string_view assignment, std::stri
       int64_t v = 0;
       auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), v);
       if (value.empty() || ec != std::errc() || end != value.data() + value.size())
-        return failWith(error, label + " takes a whole number from " + range + ", not " + quoted(value));
+        return failWith(error,
+                        label + " takes a whole number from " + range + ", not " + quoted(value));
       if (double(v) < p->minimum || double(v) > p->maximum)
         return failWith(error, label + " must be from " + range + ", not " + quoted(value));
       return DescriptorItem::integerItem(p->key, static_cast<int32_t>(v));
@@ -131,7 +135,8 @@ std::optional<DescriptorItem> settingItem(std::string_view assignment, std::stri
     case ParameterKind::lightComponent: {
       double v = 0;
       auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), v);
-      if (value.empty() || ec != std::errc() || end != value.data() + value.size() || !std::isfinite(v))
+      if (value.empty() || ec != std::errc() || end != value.data() + value.size() ||
+          !std::isfinite(v))
         return failWith(error, label + " takes a number from " + range + ", not " + quoted(value));
       if (v < p->minimum || v > p->maximum)
         return failWith(error, label + " must be from " + range + ", not " + quoted(value));
@@ -153,8 +158,9 @@ std::optional<DescriptorItem> settingItem(std::string_view assignment, std::stri
         if (number < 1 || number > count)
           return failWith(error, label + " takes a choice from 1 to " + std::to_string(count) +
                                      " or its name, not " + quoted(value));
-        return DescriptorItem::enumItem(p->key, enumTypeCode(p->enumeration),
-                                        enumCodeFromIndex(static_cast<int>(number), p->enumeration));
+        return DescriptorItem::enumItem(
+            p->key, enumTypeCode(p->enumeration),
+            enumCodeFromIndex(static_cast<int>(number), p->enumeration));
       }
       const int index = enumIndexFromText(p->enumeration, value);
       const uint32_t code = index > 0 ? enumCodeFromIndex(index, p->enumeration) : 0;

@@ -24,8 +24,8 @@ std::optional<DescriptorItem> settingItem(std::string_view assignment, std::stri
 
 // Up to `limit` candidates close to `text`, closest first: by edit distance (ignoring case),
 // or containing it.
-std::vector<std::string> closeNames(std::string_view text, const std::vector<std::string>& candidates,
-                                    size_t limit = 3);
+std::vector<std::string> closeNames(std::string_view text,
+                                    const std::vector<std::string>& candidates, size_t limit = 3);
 
 // Levenshtein distance, ignoring case.
 size_t editDistance(std::string_view a, std::string_view b);

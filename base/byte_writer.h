@@ -26,7 +26,9 @@ class ByteWriter {
   // IEEE 754 binary32 and binary64, in the writer's byte order.
   void f32(float v);
   void f64(double v);
-  void bytes(std::span<const uint8_t> data) { bytes_.insert(bytes_.end(), data.begin(), data.end()); }
+  void bytes(std::span<const uint8_t> data) {
+    bytes_.insert(bytes_.end(), data.begin(), data.end());
+  }
   // The characters of `s` without a length or terminator.
   void text(std::string_view s) { bytes_.insert(bytes_.end(), s.begin(), s.end()); }
   // The characters of `s` and a terminating zero byte.

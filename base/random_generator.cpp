@@ -16,8 +16,8 @@ uint32_t RandomGenerator::seedForRun() {
       return static_cast<uint32_t>(parsed);
     }
   }
-  const auto value = static_cast<uint32_t>(
-      std::chrono::system_clock::now().time_since_epoch() / std::chrono::seconds(1));
+  const auto value = static_cast<uint32_t>(std::chrono::system_clock::now().time_since_epoch() /
+                                           std::chrono::seconds(1));
   seed(value);
   return value;
 }

@@ -33,7 +33,8 @@ class TemporaryFile {
   Status commit();
 
  private:
-  TemporaryFile(std::string path, std::string target) : path_(std::move(path)), target_(std::move(target)) {}
+  TemporaryFile(std::string path, std::string target)
+      : path_(std::move(path)), target_(std::move(target)) {}
 
   std::string path_;
   std::string target_;

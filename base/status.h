@@ -42,8 +42,7 @@ class Status {
 
 // A value, or the Status of the failure that prevented it. A Result made from a Status must be
 // made from a failure.
-template <typename T>
-class Result {
+template <typename T> class Result {
  public:
   Result(T value) : value_(std::move(value)) {}
   Result(Status failure) : status_(std::move(failure)) {}

@@ -40,7 +40,8 @@ Result<std::string> homeFolder() {
   if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found &&
       found->pw_dir && isAbsolute(found->pw_dir))
     return withoutTrailingSlashes(found->pw_dir);
-  return Status(StatusCode::notFound, "cannot find the home folder: HOME is not set to an absolute path");
+  return Status(StatusCode::notFound,
+                "cannot find the home folder: HOME is not set to an absolute path");
 }
 
 Result<std::string> xdgFolder(const char* variable, const char* underHome) {
@@ -57,7 +58,8 @@ Status makeFolder(const std::string& path) {
   struct stat info {};
   if (error == EEXIST && ::stat(path.c_str(), &info) == 0) {
     if (!S_ISDIR(info.st_mode))
-      return Status(StatusCode::invalidArgument, "cannot use " + path + " as a folder: it is a file");
+      return Status(StatusCode::invalidArgument,
+                    "cannot use " + path + " as a folder: it is a file");
     return Status::success();
   }
   return Status::fromErrno(error, "cannot create the folder " + path);
@@ -70,7 +72,8 @@ Result<std::string> configHome() { return xdgFolder("XDG_CONFIG_HOME", "/.config
 Result<std::string> stateHome() { return xdgFolder("XDG_STATE_HOME", "/.local/state"); }
 
 std::string systemConfigFolder() {
-  if (std::string own = absoluteVariable("ORICHALCUMITE_SYSTEM_CONFIG_DIR"); !own.empty()) return own;
+  if (std::string own = absoluteVariable("ORICHALCUMITE_SYSTEM_CONFIG_DIR"); !own.empty())
+    return own;
   if (const char* list = std::getenv("XDG_CONFIG_DIRS")) {
     // The first absolute entry; relative entries are invalid and skipped.
     std::string_view rest = list;
@@ -91,7 +94,8 @@ Result<std::string> programStateFolder(FolderUse use) {
   const std::string folder = *base + "/" + kProgramFolderName;
   if (use == FolderUse::lookUp) return folder;
   // Every missing folder on the way, from the top down.
-  for (size_t slash = folder.find('/', 1); slash != std::string::npos; slash = folder.find('/', slash + 1))
+  for (size_t slash = folder.find('/', 1); slash != std::string::npos;
+       slash = folder.find('/', slash + 1))
     if (Status made = makeFolder(folder.substr(0, slash)); !made) return made;
   if (Status made = makeFolder(folder); !made) return made;
   if (::access(folder.c_str(), R_OK | W_OK | X_OK) != 0)

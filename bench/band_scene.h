@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "base/random_generator.h"
 #include "pictures/noise_tables.h"
 #include "pictures/picture_slots.h"
 #include "render/final_pass.h"
@@ -17,7 +18,6 @@
 #include "render/shading_plan.h"
 #include "render/surface_shader.h"
 #include "settings/effect_settings.h"
-#include "base/random_generator.h"
 
 namespace orichalcumite::bench {
 
@@ -30,7 +30,8 @@ class BandScene {
  public:
   // `grit` roughens the field as the grit setting would (0: smooth).
   explicit BandScene(int grit = 0)
-      : environment_(defaultEnvironmentPicture()), noise_(std::make_unique<NoiseTables>(makeNoiseTables(21))) {
+      : environment_(defaultEnvironmentPicture()),
+        noise_(std::make_unique<NoiseTables>(makeNoiseTables(21))) {
     loadFactoryDefaults(settings_);
     settings_.textureChoice = 1;
 
@@ -38,7 +39,8 @@ class BandScene {
     for (int32_t y = 0; y < kHeight; ++y)
       for (int32_t x = 0; x < kWidth; ++x) {
         const int32_t dx = x % 64 - 32, dy = y - 32;
-        mask[static_cast<size_t>(y) * kWidth + static_cast<size_t>(x)] = dx * dx + dy * dy < 24 * 24 ? 255 : 0;
+        mask[static_cast<size_t>(y) * kWidth + static_cast<size_t>(x)] =
+            dx * dx + dy * dy < 24 * 24 ? 255 : 0;
       }
     RandomGenerator gritBytes(7);
     HeightFieldParams p;
@@ -87,7 +89,8 @@ class BandScene {
 
   void refillSource() {
     for (int32_t y = 0; y < kHeight; ++y)
-      std::copy_n(source_.begin() + static_cast<std::ptrdiff_t>(y) * kWidth, kWidth, band_.pixel(0, y));
+      std::copy_n(source_.begin() + static_cast<std::ptrdiff_t>(y) * kWidth, kWidth,
+                  band_.pixel(0, y));
   }
 
   void shade(const ShadingPlan& plan) { shadeBand(plan, band_, region_, scratch_); }

@@ -35,7 +35,8 @@ int main(int argc, char** argv) {
       image->setSample(x, y, 1, 90 + 110 * v - ripple);
       image->setSample(x, y, 2, 200 - 120 * u * v + 0.5 * ripple);
       // Distance outside the ellipse in pixels, roughly; a 1.5-pixel soft edge.
-      const double d = (std::hypot((x + 0.5 - cx) / rx, (y + 0.5 - cy) / ry) - 1.0) * std::min(rx, ry);
+      const double d =
+          (std::hypot((x + 0.5 - cx) / rx, (y + 0.5 - cy) / ry) - 1.0) * std::min(rx, ry);
       mask->setSample(x, y, 0, 255.0 * std::clamp(0.5 - d / 1.5, 0.0, 1.0));
     }
   }

@@ -1,6 +1,6 @@
 // Writes a contact sheet of every glue mode for looking at: a photograph-like source (sky,
-// meadow and earth in smooth gradients, with ripples and fine grain) finished with a fixed bevel-like
-// material (a gold plate, highlights above white on the lit edges, shadow on the others)
+// meadow and earth in smooth gradients, with ripples and fine grain) finished with a fixed
+// bevel-like material (a gold plate, highlights above white on the lit edges, shadow on the others)
 // through each of the 74 modes (or the modes listed), in index order, ten to a row, each tile
 // numbered. The last two tiles show the source and the material alone.
 //
@@ -149,7 +149,8 @@ int main(int argc, char** argv) {
         // The reference tiles: the source, then the material as a plain glue would show it.
         for (int x = 0; x < tile; ++x) {
           const Rgba& c = mode == kGlueModeCount + 1 ? source[size_t(x)] : material[size_t(x)];
-          out[size_t(x)] = {std::min(c.red, 1.0f), std::min(c.green, 1.0f), std::min(c.blue, 1.0f), 1};
+          out[size_t(x)] = {std::min(c.red, 1.0f), std::min(c.green, 1.0f), std::min(c.blue, 1.0f),
+                            1};
         }
       }
       for (int x = 0; x < tile; ++x) {

@@ -9,11 +9,10 @@
 #include <cstdlib>
 #include <vector>
 
-#include "pictures/texture_tile.h"
 #include "base/random_generator.h"
+#include "pictures/texture_tile.h"
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
   using namespace orichalcumite;
   if (argc < 2 || argc > 4) {
     std::fprintf(stderr, "usage: %s OUT.png [REPEAT] [RANDOM_SEED]\n", argv[0]);

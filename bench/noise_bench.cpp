@@ -5,15 +5,14 @@
 
 #include <benchmark/benchmark.h>
 
+#include "base/random_generator.h"
 #include "pictures/noise_tables.h"
 #include "pictures/texture_tile.h"
-#include "base/random_generator.h"
 
 namespace orichalcumite {
 namespace {
 
-void BM_makeNoiseTables(benchmark::State& state)
-{
+void BM_makeNoiseTables(benchmark::State& state) {
   int32_t seed = 0;
   for (auto _ : state) {
     NoiseTables tables = makeNoiseTables(seed++);
@@ -22,8 +21,7 @@ void BM_makeNoiseTables(benchmark::State& state)
 }
 BENCHMARK(BM_makeNoiseTables);
 
-void BM_buildTextureTile(benchmark::State& state)
-{
+void BM_buildTextureTile(benchmark::State& state) {
   const int choice = static_cast<int>(state.range(0));
   RandomGenerator rng(7);
   for (auto _ : state) {
@@ -33,8 +31,7 @@ void BM_buildTextureTile(benchmark::State& state)
 }
 BENCHMARK(BM_buildTextureTile)->DenseRange(1, 12)->Unit(benchmark::kMicrosecond);
 
-void BM_generateTextureTexels(benchmark::State& state)
-{
+void BM_generateTextureTexels(benchmark::State& state) {
   const int choice = static_cast<int>(state.range(0));
   RandomGenerator rng(7);
   for (auto _ : state) {
@@ -45,8 +42,7 @@ void BM_generateTextureTexels(benchmark::State& state)
 BENCHMARK(BM_generateTextureTexels)->DenseRange(1, 12)->Unit(benchmark::kMicrosecond);
 
 // One image row of 4096 samples at a typical blotch frequency.
-void BM_improvedNoiseRow(benchmark::State& state)
-{
+void BM_improvedNoiseRow(benchmark::State& state) {
   const NoiseTables tables = makeNoiseTables(1);
   constexpr int kSamples = 4096;
   float y = 3.3f;

@@ -15,8 +15,7 @@ namespace {
 constexpr int kEnvironmentSide = 2048;
 constexpr int kPoints = 4096;
 
-std::unique_ptr<Picture> noisePicture(int width, int height, PictureKind kind)
-{
+std::unique_ptr<Picture> noisePicture(int width, int height, PictureKind kind) {
   auto picture = createPicture(width, height, kind, WrapMode::clamp);
   std::mt19937 random(1);
   for (int y = 0; y < height; ++y) {
@@ -29,8 +28,7 @@ std::unique_ptr<Picture> noisePicture(int width, int height, PictureKind kind)
   return picture;
 }
 
-const Picture& environment()
-{
+const Picture& environment() {
   static const std::unique_ptr<Picture> picture = [] {
     auto p = noisePicture(kEnvironmentSide, kEnvironmentSide, PictureKind::rgba8);
     p->buildPyramid();
@@ -49,8 +47,7 @@ struct Point {
 // cache and the benchmark measures the sampler rather than memory.
 
 // Points whose 5 x 5 footprint lies inside one tile.
-std::vector<Point> insidePoints()
-{
+std::vector<Point> insidePoints() {
   std::vector<Point> points(kPoints);
   for (std::size_t i = 0; i < points.size(); ++i) {
     const float t = static_cast<float>(i);
@@ -60,8 +57,7 @@ std::vector<Point> insidePoints()
 }
 
 // Points whose footprint crosses a tile border (walking down the border at column 512).
-std::vector<Point> borderPoints()
-{
+std::vector<Point> borderPoints() {
   std::vector<Point> points(kPoints);
   for (std::size_t i = 0; i < points.size(); ++i) {
     const float t = static_cast<float>(i);
@@ -71,8 +67,7 @@ std::vector<Point> borderPoints()
 }
 
 // Random points over the whole picture: every footprint is a cache miss.
-std::vector<Point> scatteredPoints()
-{
+std::vector<Point> scatteredPoints() {
   std::mt19937 random(3);
   std::uniform_real_distribution<float> anywhere(0.0f, kEnvironmentSide - 1.0f);
   std::vector<Point> points(kPoints);
@@ -80,8 +75,7 @@ std::vector<Point> scatteredPoints()
   return points;
 }
 
-void runSamplePoint(benchmark::State& state, const std::vector<Point>& points)
-{
+void runSamplePoint(benchmark::State& state, const std::vector<Point>& points) {
   const Picture& picture = environment();
   std::size_t i = 0;
   for (auto _ : state) {
@@ -95,8 +89,7 @@ void samplePointFastPath(benchmark::State& state) { runSamplePoint(state, inside
 void samplePointGeneralPath(benchmark::State& state) { runSamplePoint(state, borderPoints()); }
 void samplePointScattered(benchmark::State& state) { runSamplePoint(state, scatteredPoints()); }
 
-void sampleWithLevelBlend(benchmark::State& state)
-{
+void sampleWithLevelBlend(benchmark::State& state) {
   const Picture& picture = environment();
   std::vector<Point> points(kPoints);
   for (std::size_t k = 0; k < points.size(); ++k) {
@@ -113,23 +106,19 @@ void sampleWithLevelBlend(benchmark::State& state)
 
 // Whole pyramid on the calling thread. Even sides halve exactly all the way; 2047 x 1535
 // needs the bilinear reduction on every level.
-void buildPyramid(benchmark::State& state, int width, int height, PictureKind kind)
-{
+void buildPyramid(benchmark::State& state, int width, int height, PictureKind kind) {
   const auto picture = noisePicture(width, height, kind);
   for (auto _ : state) picture->buildPyramid();
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * width * height);
 }
 
-void buildPyramidRgba8Even(benchmark::State& state)
-{
+void buildPyramidRgba8Even(benchmark::State& state) {
   buildPyramid(state, kEnvironmentSide, kEnvironmentSide, PictureKind::rgba8);
 }
-void buildPyramidRgba8Odd(benchmark::State& state)
-{
+void buildPyramidRgba8Odd(benchmark::State& state) {
   buildPyramid(state, 2047, 1535, PictureKind::rgba8);
 }
-void buildPyramidGreyFloat(benchmark::State& state)
-{
+void buildPyramidGreyFloat(benchmark::State& state) {
   buildPyramid(state, 1300, 1300, PictureKind::greyFloat);
 }
 

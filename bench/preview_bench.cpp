@@ -6,10 +6,10 @@
 
 #include "app/host_session.h"
 #include "app/image.h"
+#include "base/random_generator.h"
 #include "host/plugin_main.h"
 #include "host/preview_render.h"
 #include "pictures/effect_pictures.h"
-#include "base/random_generator.h"
 #include "settings/effect_settings.h"
 
 namespace orichalcumite {
@@ -60,10 +60,18 @@ void previewRender(benchmark::State& bench, int radius, int shape, int zoom) {
 }
 
 // Zoom 0 takes the fitted view (9 for this image in the 528 × 347 pane).
-BENCHMARK_CAPTURE(previewRender, fittedDefaultEffect, 35, 14, 0)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(previewRender, zoom8DefaultEffect, 35, 14, 8)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(previewRender, zoom8RampRadius35, 35, 1, 8)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(previewRender, zoom8RampRadius2, 2, 1, 8)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(previewRender, fittedDefaultEffect, 35, 14, 0)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(previewRender, zoom8DefaultEffect, 35, 14, 8)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(previewRender, zoom8RampRadius35, 35, 1, 8)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(previewRender, zoom8RampRadius2, 2, 1, 8)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 }  // namespace
 }  // namespace orichalcumite

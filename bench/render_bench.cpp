@@ -41,9 +41,7 @@ const std::vector<uint8_t>& ellipseMask() {
   return mask;
 }
 
-const uint8_t* maskRow(int32_t y) {
-  return ellipseMask().data() + static_cast<size_t>(y) * kWidth;
-}
+const uint8_t* maskRow(int32_t y) { return ellipseMask().data() + static_cast<size_t>(y) * kWidth; }
 
 // The render driver's blur passes in miniature: 64-row or 64-column bands handed out to
 // `threads` threads (the calling one included) from a shared counter.
@@ -85,8 +83,7 @@ FloatImage seededField() {
 }
 
 void copyField(const FloatImage& from, FloatImage& to) {
-  for (int32_t y = 0; y < from.height(); ++y)
-    std::copy_n(from.row(y), from.width(), to.row(y));
+  for (int32_t y = 0; y < from.height(); ++y) std::copy_n(from.row(y), from.width(), to.row(y));
 }
 
 void BM_DistanceSweeps(benchmark::State& state) {

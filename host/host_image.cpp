@@ -22,8 +22,7 @@ Rect32 hostInRect(const ps::FilterRecord& rec) {
   return usesBigDocument(rec) ? fromVRect(rec.bigDocumentData->inRect32) : fromRect16(rec.inRect);
 }
 Rect32 hostOutRect(const ps::FilterRecord& rec) {
-  return usesBigDocument(rec) ? fromVRect(rec.bigDocumentData->outRect32)
-                              : fromRect16(rec.outRect);
+  return usesBigDocument(rec) ? fromVRect(rec.bigDocumentData->outRect32) : fromRect16(rec.outRect);
 }
 Rect32 hostMaskRect(const ps::FilterRecord& rec) {
   return usesBigDocument(rec) ? fromVRect(rec.bigDocumentData->maskRect32)
@@ -84,9 +83,9 @@ ImageFormat classifyImage(const ps::FilterRecord& rec) {
     f.transparencyPlane = rec.inLayerPlanes;
   else
     f.editableTransparency = false;
-  f.maskIsCoverage = rec.filterCase == ps::filterCaseProtectedTransparencyNoSelection &&
-                     rec.haveMask != 0;
-  f.scale = f.imageClass == ImageClass::eightBit    ? 255.0f
+  f.maskIsCoverage =
+      rec.filterCase == ps::filterCaseProtectedTransparencyNoSelection && rec.haveMask != 0;
+  f.scale = f.imageClass == ImageClass::eightBit     ? 255.0f
             : f.imageClass == ImageClass::sixteenBit ? 32768.0f
                                                      : 1.0f;
   return f;
@@ -215,8 +214,7 @@ void releasePreviewPixels(PluginState& state) {
   state.previewWidth = state.previewHeight = state.previewPlanes = 0;
 }
 
-HostPixels::HostPixels(const ps::FilterRecord& rec, const ImageFormat& format,
-                       const Rect32& region)
+HostPixels::HostPixels(const ps::FilterRecord& rec, const ImageFormat& format, const Rect32& region)
     : format_(format),
       region_(region),
       inRect_(hostInRect(rec)),
@@ -265,7 +263,8 @@ uint8_t HostPixels::readMaskByte(int32_t x, int32_t y, bool severalRows) const {
 void HostPixels::writePixel(int32_t x, int32_t y, const float rgba[4], bool severalRows) const {
   if (!outData_) return;
   if (!region_.contains(x, y) || !outRect_.contains(x, y)) return;
-  writeSpan(const_cast<uint8_t*>(rowStart(outData_, outRowBytes_, y, severalRows)), x, x + 1, x, rgba);
+  writeSpan(const_cast<uint8_t*>(rowStart(outData_, outRowBytes_, y, severalRows)), x, x + 1, x,
+            rgba);
 }
 
 void HostPixels::span(const Rect32& bounds, int32_t y, int32_t x0, int32_t count, int32_t& first,
@@ -280,7 +279,8 @@ template <typename Sample>
 void HostPixels::readSpan(const uint8_t* row, int32_t first, int32_t end, int32_t x0,
                           float* rgba) const {
   const int planes = format_.planes;
-  const auto* p = reinterpret_cast<const Sample*>(row) + static_cast<ptrdiff_t>(first - region_.left) * planes;
+  const auto* p =
+      reinterpret_cast<const Sample*>(row) + static_cast<ptrdiff_t>(first - region_.left) * planes;
   float* out = rgba + static_cast<ptrdiff_t>(first - x0) * 4;
   for (int32_t x = first; x < end; ++x, p += planes, out += 4) {
     Sample c[3];
@@ -332,7 +332,8 @@ void HostPixels::readRow(int32_t y, int32_t x0, int32_t count, float* rgba) cons
   int32_t first, end;
   span(inRect_, y, x0, count, first, end);
   if (first >= end) return;
-  const auto* row = static_cast<const uint8_t*>(inData_) + static_cast<ptrdiff_t>(y - region_.top) * inRowBytes_;
+  const auto* row =
+      static_cast<const uint8_t*>(inData_) + static_cast<ptrdiff_t>(y - region_.top) * inRowBytes_;
   switch (format_.imageClass) {
     case ImageClass::eightBit: readSpan<uint8_t>(row, first, end, x0, rgba); break;
     case ImageClass::sixteenBit: readSpan<uint16_t>(row, first, end, x0, rgba); break;
@@ -350,7 +351,8 @@ void HostPixels::readMaskRow(int32_t y, int32_t x0, int32_t count, uint8_t* mask
   span(maskRect_, y, x0, count, first, end);
   if (first >= end) return;
   const uint8_t* row = maskData_ + static_cast<ptrdiff_t>(y - maskRect_.top) * maskRowBytes_;
-  std::memcpy(mask + (first - x0), row + (first - maskRect_.left), static_cast<size_t>(end - first));
+  std::memcpy(mask + (first - x0), row + (first - maskRect_.left),
+              static_cast<size_t>(end - first));
 }
 
 void HostPixels::writeRow(int32_t y, int32_t x0, int32_t count, const float* rgba) const {
@@ -358,7 +360,8 @@ void HostPixels::writeRow(int32_t y, int32_t x0, int32_t count, const float* rgb
   int32_t first, end;
   span(outRect_, y, x0, count, first, end);
   if (first >= end) return;
-  auto* row = static_cast<uint8_t*>(outData_) + static_cast<ptrdiff_t>(y - region_.top) * outRowBytes_;
+  auto* row =
+      static_cast<uint8_t*>(outData_) + static_cast<ptrdiff_t>(y - region_.top) * outRowBytes_;
   writeSpan(row, first, end, x0, rgba);
 }
 
@@ -373,8 +376,10 @@ void readSourceRect(const HostPixels* pixels, const Rect32& rect, float* rgba, i
 void readMaskRect(const HostPixels* pixels, const Rect32& rect, uint8_t* mask, int32_t stride) {
   for (int32_t y = rect.top; y < rect.bottom; ++y) {
     uint8_t* out = mask + static_cast<ptrdiff_t>(y - rect.top) * stride;
-    if (pixels) pixels->readMaskRow(y, rect.left, rect.width(), out);
-    else std::fill(out, out + rect.width(), uint8_t{0});
+    if (pixels)
+      pixels->readMaskRow(y, rect.left, rect.width(), out);
+    else
+      std::fill(out, out + rect.width(), uint8_t{0});
   }
 }
 

@@ -15,15 +15,15 @@ enum class ImageClass { eightBit, sixteenBit, highDynamicRange };
 // What the renderer needs to know about the host's image, decided once per run.
 struct ImageFormat {
   ImageClass imageClass = ImageClass::eightBit;
-  int planes = 0;                // samples per pixel in the buffers (colour, then transparency)
-  bool greyscale = false;        // fewer than three planes
+  int planes = 0;          // samples per pixel in the buffers (colour, then transparency)
+  bool greyscale = false;  // fewer than three planes
   bool editableTransparency = false;
-  int transparencyPlane = -1;    // inLayerPlanes when the layer has editable transparency
+  int transparencyPlane = -1;  // inLayerPlanes when the layer has editable transparency
   // The host's mask is the layer's coverage, not a selection: a layer whose transparency the
   // host protects, filtered without a selection. Its alpha, which the host keeps, already
   // applies the coverage.
   bool maskIsCoverage = false;
-  float scale = 255.0f;          // 255, 32768 or 1
+  float scale = 255.0f;  // 255, 32768 or 1
 };
 
 ImageClass imageClass(const ps::FilterRecord& rec);
@@ -50,8 +50,7 @@ int16_t advanceHostState(ps::FilterRecord& rec);
 // preview use a factor above 1.
 bool canSample(const ps::FilterRecord& rec);
 // The preview's sampling factor for a region shown in a preview of the given size (≥ 1).
-int samplingFactor(bool canSampleRegion, const Rect32& region, int previewWidth,
-                   int previewHeight);
+int samplingFactor(bool canSampleRegion, const Rect32& region, int previewWidth, int previewHeight);
 
 // True when the user cancelled (the host's abortProc).
 bool testAbort(const ps::FilterRecord& rec);

@@ -36,7 +36,8 @@ void HostRenderSource::readMask(const Rect32& rect, uint8_t* mask, int32_t strid
 void HostRenderSource::write(const Rect32& rect, const float* rgba, int32_t stride) {
   if (!pixels_) return;
   for (int32_t y = rect.top; y < rect.bottom; ++y)
-    pixels_->writeRow(y, rect.left, rect.width(), rgba + static_cast<ptrdiff_t>(y - rect.top) * stride);
+    pixels_->writeRow(y, rect.left, rect.width(),
+                      rgba + static_cast<ptrdiff_t>(y - rect.top) * stride);
 }
 
 bool HostRenderSource::cancelled() {

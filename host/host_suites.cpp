@@ -36,8 +36,10 @@ const void* acquireSuite(HostSuite which, ps::SPBasicSuite* basic, ps::SPErr* er
   } else {
     const void* suite = nullptr;
     h.lastError = basic->AcquireSuite(h.name, h.version, &suite);
-    if (h.lastError == ps::kSPNoError && suite) h.suite = suite;
-    else if (h.lastError == ps::kSPNoError) h.lastError = ps::kSPSuiteNotFoundError;
+    if (h.lastError == ps::kSPNoError && suite)
+      h.suite = suite;
+    else if (h.lastError == ps::kSPNoError)
+      h.lastError = ps::kSPSuiteNotFoundError;
   }
   if (error) *error = h.lastError;
   return h.suite;

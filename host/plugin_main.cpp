@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "base/random_generator.h"
 #include "host/console_messages.h"
 #include "host/host_image.h"
 #include "host/host_render_source.h"
@@ -21,7 +22,6 @@
 #include "render/render_driver.h"
 #include "render/worker_pool.h"
 #include "settings/effect_settings.h"
-#include "base/random_generator.h"
 #include "settings/user_state.h"
 #include "ui/main_dialog.h"
 

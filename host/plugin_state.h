@@ -5,8 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "protocol/filter_protocol.h"
 #include "base/rect.h"
+#include "protocol/filter_protocol.h"
 
 namespace orichalcumite {
 

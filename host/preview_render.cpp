@@ -15,7 +15,11 @@ class PreviewRenderSource final : public RenderSource {
  public:
   PreviewRenderSource(ps::FilterRecord& rec, PluginState& state, const Rect32& region, int zoom,
                       const bool& abort)
-      : rec_(rec), state_(state), format_(classifyImage(rec)), region_(region), zoom_(zoom),
+      : rec_(rec),
+        state_(state),
+        format_(classifyImage(rec)),
+        region_(region),
+        zoom_(zoom),
         abort_(abort) {
     context_.target = RenderTarget::dialogPreview;
     context_.greyscale = format_.greyscale;
@@ -56,11 +60,13 @@ class PreviewRenderSource final : public RenderSource {
       const int32_t py = std::clamp(y - region_.top, 0, h - 1);
       for (int32_t x = rect.left; x < rect.right; ++x, in += 4) {
         const int32_t px = std::clamp(x - region_.left, 0, w - 1);
-        const size_t at = static_cast<size_t>(py) * static_cast<size_t>(w) + static_cast<size_t>(px);
+        const size_t at =
+            static_cast<size_t>(py) * static_cast<size_t>(w) + static_cast<size_t>(px);
         if (format_.greyscale) {
           planes[at] = static_cast<uint8_t>(in[1] * 255.0f);
         } else {
-          for (int c = 0; c < 3; ++c) planes[c * planeSize + at] = static_cast<uint8_t>(in[c] * 255.0f);
+          for (int c = 0; c < 3; ++c)
+            planes[c * planeSize + at] = static_cast<uint8_t>(in[c] * 255.0f);
         }
       }
     }

@@ -29,8 +29,8 @@ bool scriptingUsable(const ps::FilterRecord& rec) noexcept;
 // True when the host passes a descriptor to apply: scripting is usable and the descriptor handle
 // is not null. The descriptor itself is not opened: reading consumes a descriptor, so opening
 // it here would leave nothing for readDescriptor. A descriptor that is present but empty thus
-// still stands in for the cached settings (readDescriptor then gives the factory defaults). Run initialisation uses
-// this to decide whether the cached last settings are loaded.
+// still stands in for the cached settings (readDescriptor then gives the factory defaults). Run
+// initialisation uses this to decide whether the cached last settings are loaded.
 bool descriptorPresent(ps::FilterRecord& rec) noexcept;
 
 // Applies the host's descriptor to `s` (Start). When scripting is not usable nothing changes,
@@ -40,9 +40,9 @@ bool descriptorPresent(ps::FilterRecord& rec) noexcept;
 // not know keeps the field's previous value; a value the host fails to deliver is skipped;
 // unknown keys are skipped). Numbers outside their parameter's range are clamped into it and
 // a light component that is not a number takes its factory value (setParameterNumber), so a
-// later Finish records the clamped values. The reader is closed and the consumed descriptor disposed of and
-// cleared. Finally `showDialogOnStart` is set to whether the host's play-info asks for the
-// dialog to be displayed. Finding and loading the named pictures is the caller's job.
+// later Finish records the clamped values. The reader is closed and the consumed descriptor
+// disposed of and cleared. Finally `showDialogOnStart` is set to whether the host's play-info asks
+// for the dialog to be displayed. Finding and loading the named pictures is the caller's job.
 void readDescriptor(ps::FilterRecord& rec, EffectSettings& s, bool& showDialogOnStart) noexcept;
 
 // Hands the host a descriptor holding all 75 parameters of `s` (Finish): integers as "long",

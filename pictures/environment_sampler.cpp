@@ -135,7 +135,8 @@ void EnvironmentSampler::prepareLevel(int level, Texel* grid, std::vector<Texel>
     row[gridWidth] = row[gridWidth - 1];
   }
   std::copy_n(origin - 1, gridWidth + 2, origin - 1 - p.stride);
-  std::copy_n(origin - 1 + (gridHeight - 1) * p.stride, gridWidth + 2, origin - 1 + gridHeight * p.stride);
+  std::copy_n(origin - 1 + (gridHeight - 1) * p.stride, gridWidth + 2,
+              origin - 1 + gridHeight * p.stride);
 }
 
 Rgba EnvironmentSampler::sampleAt(float u, float v, int level, float levelFraction) const {

@@ -117,7 +117,9 @@ class EnvironmentSampler {
                         float* red, float* green, float* blue) const;
 
   // The picture over a footprint, channels 0..1 (alpha included).
-  Rgba sample(const EnvironmentFootprint& f) const { return sampleAt(f.u, f.v, f.level, f.levelFraction); }
+  Rgba sample(const EnvironmentFootprint& f) const {
+    return sampleAt(f.u, f.v, f.level, f.levelFraction);
+  }
 
   // The picture at (u, v) (clamped to 0..1) read at `level` blended towards the next smaller
   // level by `levelFraction`, channels 0..1. See the class comment for the filter.
@@ -142,7 +144,7 @@ class EnvironmentSampler {
     std::ptrdiff_t stride = 0;      // texels from one grid row to the next
     int factorX = 1;                // grid points per picture pixel
     int factorY = 1;
-    float widthF = 0.0f;            // grid size
+    float widthF = 0.0f;  // grid size
     float heightF = 0.0f;
   };
 

@@ -97,8 +97,7 @@ struct ValueNoiseAxis {
 };
 
 // x folded into 0..2047 (mirrored about 2048), lattice lines 29 table entries apart.
-inline ValueNoiseAxis valueNoiseColumn(int32_t x, int32_t periodX)
-{
+inline ValueNoiseAxis valueNoiseColumn(int32_t x, int32_t periodX) {
   int32_t fx = x & 4095;
   if (fx > 2047) fx = 4096 - fx;
   const int32_t mask = (periodX >> 7) - 1;
@@ -106,8 +105,7 @@ inline ValueNoiseAxis valueNoiseColumn(int32_t x, int32_t periodX)
 }
 
 // y folded into 0..2048, lattice lines 37 table entries apart.
-inline ValueNoiseAxis valueNoiseRow(int32_t y, int32_t periodY)
-{
+inline ValueNoiseAxis valueNoiseRow(int32_t y, int32_t periodY) {
   int32_t fy = y & 4095;
   if (fy > 2048) fy = 4096 - fy;
   const int32_t mask = (periodY >> 7) - 1;
@@ -116,14 +114,15 @@ inline ValueNoiseAxis valueNoiseRow(int32_t y, int32_t periodY)
 
 // Blends the four table entries of a resolved column and row.
 inline int32_t valueNoiseAt(const ByteNoiseTable& noise, const ValueNoiseAxis& column,
-                            const ValueNoiseAxis& row)
-{
+                            const ValueNoiseAxis& row) {
   const int32_t tx = column.weight;
   const int32_t ty = row.weight;
   const int32_t top = (noise[(column.first + row.first) & kNoiseTableMask] * (127 - tx) +
-                       tx * noise[(column.second + row.first) & kNoiseTableMask]) >> 3;
+                       tx * noise[(column.second + row.first) & kNoiseTableMask]) >>
+                      3;
   const int32_t bottom = (noise[(column.first + row.second) & kNoiseTableMask] * (127 - tx) +
-                          tx * noise[(column.second + row.second) & kNoiseTableMask]) >> 3;
+                          tx * noise[(column.second + row.second) & kNoiseTableMask]) >>
+                         3;
   return ((top * (127 - ty) + ty * bottom) >> 5) - 16256;
 }
 
@@ -135,8 +134,7 @@ inline int32_t valueNoiseAt(const ByteNoiseTable& noise, const ValueNoiseAxis& c
 // one coordinate fixed resolve it once with valueNoiseColumn / valueNoiseRow and call
 // valueNoiseAt.
 inline int32_t valueNoise(const ByteNoiseTable& noise, int32_t x, int32_t y, int32_t periodX,
-                          int32_t periodY)
-{
+                          int32_t periodY) {
   return valueNoiseAt(noise, valueNoiseColumn(x, periodX), valueNoiseRow(y, periodY));
 }
 
@@ -152,8 +150,7 @@ inline float improvedCorner(const Gradient2& g, float dx, float dy) { return dx 
 // 2-D improved gradient noise on tables.improvedPermutation and improvedGradients. Zero at
 // whole-number points, continuous, repeats every 256 units on both axes, and stays within
 // -1..1. Inputs beyond +-2^30 (where a float has no fractional part left) and NaN give 0.
-inline float improvedNoise(const NoiseTables& tables, float x, float y)
-{
+inline float improvedNoise(const NoiseTables& tables, float x, float y) {
   constexpr float kLimit = 1073741824.0f;
   if (!(std::fabs(x) < kLimit) || !(std::fabs(y) < kLimit)) return 0.0f;
   const float floorX = std::floor(x);

@@ -24,8 +24,7 @@ struct Layout {
   float writeMultiplier;
 };
 
-bool layoutOf(PictureKind kind, Layout& layout)
-{
+bool layoutOf(PictureKind kind, Layout& layout) {
   switch (kind) {
     case PictureKind::grey8: layout = {1, 1, 1.0f / 255.0f, 255.0f}; return true;
     case PictureKind::grey16: layout = {1, 2, 1.0f / 32768.0f, 32768.0f}; return true;
@@ -37,8 +36,7 @@ bool layoutOf(PictureKind kind, Layout& layout)
   return false;  // the reserved three-channel layout and unknown codes
 }
 
-bool isKnownWrapMode(WrapMode mode)
-{
+bool isKnownWrapMode(WrapMode mode) {
   return mode == WrapMode::noPyramid || mode == WrapMode::clamp || mode == WrapMode::wrapBoth ||
          mode == WrapMode::wrapHorizontal;
 }
@@ -47,37 +45,33 @@ int tileCount(int side) { return (side + kPictureTileSide - 1) / kPictureTileSid
 
 // Float -> int truncation that is defined for every input: NaN becomes 0 and values beyond
 // +-2^30 are held there before the cast (their low bits are meaningless anyway).
-int truncatedChannel(float value)
-{
+int truncatedChannel(float value) {
   constexpr float kLimit = 1073741824.0f;
   if (!(value == value)) return 0;
   return static_cast<int>(std::fmin(std::fmax(value, -kLimit), kLimit));
 }
 
 template <class Format>
-void storePixel(Picture& picture, int level, int x, int y, const typename Format::Value* channels)
-{
+void storePixel(Picture& picture, int level, int x, int y, const typename Format::Value* channels) {
   using Texel = typename Format::Texel;
   PictureAccess::write<Texel>(picture, level).at(x, y) = Format::pack(channels);
 }
 
 template <class Format>
-void storeIntegers(Picture& picture, int level, int x, int y, int r, int g, int b, int a)
-{
+void storeIntegers(Picture& picture, int level, int x, int y, int r, int g, int b, int a) {
   using Value = typename Format::Value;
   const Value channels[4] = {static_cast<Value>(r), static_cast<Value>(g), static_cast<Value>(b),
                              static_cast<Value>(a)};
   storePixel<Format>(picture, level, x, y, channels);
 }
 
-template <class Format>
-Rgba loadPixel(const Picture& picture, int level, int x, int y)
-{
+template <class Format> Rgba loadPixel(const Picture& picture, int level, int x, int y) {
   using Texel = typename Format::Texel;
   typename Format::Value v[Format::kChannels];
   Format::unpack(PictureAccess::read<Texel>(picture, level).at(x, y), v);
   float f[Format::kChannels];
-  for (int c = 0; c < Format::kChannels; ++c) f[c] = static_cast<float>(v[c]) * picture.valueScale();
+  for (int c = 0; c < Format::kChannels; ++c)
+    f[c] = static_cast<float>(v[c]) * picture.valueScale();
   Rgba pixel = detail::channelsToRgba<Format>(f);
   if constexpr (Format::kChannels == 1) pixel.alpha = 1.0f;
   return pixel;
@@ -87,10 +81,10 @@ Rgba loadPixel(const Picture& picture, int level, int x, int y)
 
 Picture::~Picture() = default;
 
-std::unique_ptr<Picture> createPicture(int width, int height, PictureKind kind, WrapMode wrapMode)
-{
+std::unique_ptr<Picture> createPicture(int width, int height, PictureKind kind, WrapMode wrapMode) {
   Layout layout{};
-  if (width < 1 || height < 1 || width > kMaxPictureSide || height > kMaxPictureSide) return nullptr;
+  if (width < 1 || height < 1 || width > kMaxPictureSide || height > kMaxPictureSide)
+    return nullptr;
   if (std::int64_t{width} * height > kMaxPicturePixels) return nullptr;
   if (!layoutOf(kind, layout) || !isKnownWrapMode(wrapMode)) return nullptr;
 
@@ -152,13 +146,11 @@ std::unique_ptr<Picture> createPicture(int width, int height, PictureKind kind, 
   }
 }
 
-int Picture::pyramidPassKind() const
-{
+int Picture::pyramidPassKind() const {
   return (kind_ == PictureKind::greyFloat || kind_ == PictureKind::rgbaFloat) ? -1001 : -1000;
 }
 
-void Picture::setPixel(int x, int y, int level, int red, int green, int blue, int alpha)
-{
+void Picture::setPixel(int x, int y, int level, int red, int green, int blue, int alpha) {
   if (level < 0 || level >= levelCount_) return;
   const PictureLevel& l = levels_[level];
   if (x < 0 || x > l.maxX || y < 0 || y > l.maxY) return;
@@ -167,8 +159,7 @@ void Picture::setPixel(int x, int y, int level, int red, int green, int blue, in
   });
 }
 
-void Picture::writeFloat(int x, int y, int level, const Rgba& rgba)
-{
+void Picture::writeFloat(int x, int y, int level, const Rgba& rgba) {
   if (level < 0 || level >= levelCount_) return;
   const PictureLevel& l = levels_[level];
   if (x < 0 || x > l.maxX || y < 0 || y > l.maxY) return;
@@ -186,8 +177,7 @@ void Picture::writeFloat(int x, int y, int level, const Rgba& rgba)
   });
 }
 
-void Picture::fill(int red, int green, int blue, int alpha)
-{
+void Picture::fill(int red, int green, int blue, int alpha) {
   detail::withTexelFormat(kind_, [&](auto format) {
     using Format = decltype(format);
     using Texel = typename Format::Texel;
@@ -207,17 +197,15 @@ void Picture::fill(int red, int green, int blue, int alpha)
   });
 }
 
-Rgba Picture::readPicturePixel(int x, int y, int level) const
-{
+Rgba Picture::readPicturePixel(int x, int y, int level) const {
   level = std::clamp(level, 0, levelCount_ - 1);
   const PictureLevel& l = levels_[level];
   x = detail::wrapsColumns(wrapMode_) ? detail::wrappedCoordinate(x, l.width)
                                       : detail::clampedCoordinate(x, l.width);
   y = detail::wrapsRows(wrapMode_) ? detail::wrappedCoordinate(y, l.height)
                                    : detail::clampedCoordinate(y, l.height);
-  return detail::withTexelFormat(kind_, [&](auto format) {
-    return loadPixel<decltype(format)>(*this, level, x, y);
-  });
+  return detail::withTexelFormat(
+      kind_, [&](auto format) { return loadPixel<decltype(format)>(*this, level, x, y); });
 }
 
 }  // namespace orichalcumite

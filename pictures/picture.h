@@ -90,8 +90,7 @@ using PictureRectKernel = std::function<void(const Rect32&)>;
 // Schedules a pyramid pass: must call `kernel` on rectangles that together cover `area`
 // exactly once, on any threads and in any order, and return only when every call has
 // finished. The render driver supplies one that runs 128 x 128 tiles on its worker pool.
-using PictureRectRunner =
-    std::function<void(const Rect32& area, const PictureRectKernel& kernel)>;
+using PictureRectRunner = std::function<void(const Rect32& area, const PictureRectKernel& kernel)>;
 
 // A tiled image with a pyramid of reduced levels. Created empty (all channels 0) by
 // createPicture, filled with setPixel / writeFloat / fill, then buildPyramid fills the
@@ -194,7 +193,6 @@ class Picture {
 // allocated (level 0 only for WrapMode::noPyramid). Returns none when a side is below 1 or
 // above kMaxPictureSide, the layout is not supported, or memory runs out; callers treat a
 // missing picture as nothing to sample.
-std::unique_ptr<Picture> createPicture(int width, int height, PictureKind kind,
-                                       WrapMode wrapMode);
+std::unique_ptr<Picture> createPicture(int width, int height, PictureKind kind, WrapMode wrapMode);
 
 }  // namespace orichalcumite

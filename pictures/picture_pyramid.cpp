@@ -22,14 +22,13 @@ using detail::PictureAccess;
 constexpr int kGrid = 6;
 constexpr float kGridOffsets[kGrid] = {-0.75f, -0.25f, 0.25f, 0.75f, 1.25f, 1.75f};
 constexpr int kGridWeights[kGrid][kGrid] = {
-    {0, 1, 4, 4, 1, 0},         {1, 16, 64, 64, 16, 1}, {4, 64, 256, 256, 64, 4},
-    {4, 64, 256, 256, 64, 4},   {1, 16, 64, 64, 16, 1}, {0, 1, 4, 4, 1, 0},
+    {0, 1, 4, 4, 1, 0},       {1, 16, 64, 64, 16, 1}, {4, 64, 256, 256, 64, 4},
+    {4, 64, 256, 256, 64, 4}, {1, 16, 64, 64, 16, 1}, {0, 1, 4, 4, 1, 0},
 };
 constexpr int kGridTotal = 1640;
 constexpr float kGridNormal = 0.0006097561f;  // 1 / 1640
 
-int nextLevelSide(int side)
-{
+int nextLevelSide(int side) {
   int half = (side + 1) / 2;
   // An odd side above 2 is made even so that the level after it halves exactly.
   if (half > 2 && (half & 1) != 0) ++half;
@@ -45,10 +44,9 @@ struct AxisTap {
 };
 
 AxisTap axisTap(int destination, float offset, float inverseDestinationSize, float sourceSize,
-                int sourceMax)
-{
-  const float u = std::clamp((static_cast<float>(destination) + offset) * inverseDestinationSize,
-                             0.0f, 1.0f);
+                int sourceMax) {
+  const float u =
+      std::clamp((static_cast<float>(destination) + offset) * inverseDestinationSize, 0.0f, 1.0f);
   const float p = u * sourceSize - 0.5f;
   const int low = detail::floorToInt(p);
   return {std::clamp(low, 0, sourceMax), std::clamp(low + 1, 0, sourceMax),
@@ -60,12 +58,12 @@ AxisTap axisTap(int destination, float offset, float inverseDestinationSize, flo
 constexpr int kGridColumnWeights[kGrid] = {1, 16, 64, 64, 16, 1};
 constexpr int kSeparableTotal = 16 * kGridTotal;  // 162 x 162 - 4
 
-constexpr bool gridFactorsAsColumnWeights()
-{
+constexpr bool gridFactorsAsColumnWeights() {
   for (int l = 0; l < kGrid; ++l) {
     for (int k = 0; k < kGrid; ++k) {
       const bool corner = (l == 0 || l == kGrid - 1) && (k == 0 || k == kGrid - 1);
-      if (16 * kGridWeights[l][k] != kGridColumnWeights[l] * kGridColumnWeights[k] - (corner ? 1 : 0)) {
+      if (16 * kGridWeights[l][k] !=
+          kGridColumnWeights[l] * kGridColumnWeights[k] - (corner ? 1 : 0)) {
         return false;
       }
     }
@@ -83,8 +81,7 @@ static_assert(gridFactorsAsColumnWeights());
 template <class Format>
 void reduceGeneral(const LevelView<const typename Format::Texel>& source,
                    const LevelView<typename Format::Texel>& destination, const PictureLevel& target,
-                   const Rect32& rect)
-{
+                   const Rect32& rect) {
   constexpr int kChannels = Format::kChannels;
   constexpr int kChunk = 64;
   // A destination row reads at most 7 consecutive source rows (its grid spans 2.5 rows of
@@ -107,8 +104,8 @@ void reduceGeneral(const LevelView<const typename Format::Texel>& source,
     const int columns = std::min(rect.right - chunkLeft, kChunk);
     for (int jj = 0; jj < columns; ++jj) {
       for (int k = 0; k < kGrid; ++k) {
-        columnTaps[jj][k] =
-            axisTap(chunkLeft + jj, kGridOffsets[k], target.inverseWidth, sourceWidth, source.width - 1);
+        columnTaps[jj][k] = axisTap(chunkLeft + jj, kGridOffsets[k], target.inverseWidth,
+                                    sourceWidth, source.width - 1);
       }
     }
     for (FilteredRow& row : ring) row.sourceRow = -1;
@@ -125,7 +122,8 @@ void reduceGeneral(const LevelView<const typename Format::Texel>& source,
           Format::unpack(source.at(tap.low, y), a);
           Format::unpack(source.at(tap.high, y), b);
           for (int ch = 0; ch < kChannels; ++ch) {
-            const float read = static_cast<float>(a[ch]) + static_cast<float>(b[ch] - a[ch]) * tap.fraction;
+            const float read =
+                static_cast<float>(a[ch]) + static_cast<float>(b[ch] - a[ch]) * tap.fraction;
             sum[ch] += static_cast<float>(kGridColumnWeights[k]) * read;
             if (k == 0) row.first[jj][ch] = read;
             if (k == kGrid - 1) row.last[jj][ch] = read;
@@ -139,7 +137,8 @@ void reduceGeneral(const LevelView<const typename Format::Texel>& source,
     for (int i = rect.top; i < rect.bottom; ++i) {
       AxisTap rowTaps[kGrid];
       for (int l = 0; l < kGrid; ++l) {
-        rowTaps[l] = axisTap(i, kGridOffsets[l], target.inverseHeight, sourceHeight, source.height - 1);
+        rowTaps[l] =
+            axisTap(i, kGridOffsets[l], target.inverseHeight, sourceHeight, source.height - 1);
       }
       const FilteredRow* low[kGrid];
       const FilteredRow* high[kGrid];
@@ -183,12 +182,10 @@ void reduceGeneral(const LevelView<const typename Format::Texel>& source,
 
 // Weighted sum of a 6 x 6 block (rows kStride texels apart) with the grid weights, per
 // channel; integer layouts sum exactly in 32 bits (1640 x 65535 < 2^31).
-template <class Format>
-using BlockSum = std::conditional_t<Format::kIsFloat, float, std::int32_t>;
+template <class Format> using BlockSum = std::conditional_t<Format::kIsFloat, float, std::int32_t>;
 
 template <class Format, int kStride>
-void sumBlock(const typename Format::Texel* block, BlockSum<Format>* sums)
-{
+void sumBlock(const typename Format::Texel* block, BlockSum<Format>* sums) {
   constexpr int kChannels = Format::kChannels;
   for (int ch = 0; ch < kChannels; ++ch) sums[ch] = 0;
   for (int l = 0; l < kGrid; ++l) {
@@ -197,7 +194,8 @@ void sumBlock(const typename Format::Texel* block, BlockSum<Format>* sums)
       if (weight == 0) continue;
       typename Format::Value v[kChannels];
       Format::unpack(block[l * kStride + k], v);
-      for (int ch = 0; ch < kChannels; ++ch) sums[ch] += static_cast<BlockSum<Format>>(weight) * v[ch];
+      for (int ch = 0; ch < kChannels; ++ch)
+        sums[ch] += static_cast<BlockSum<Format>>(weight) * v[ch];
     }
   }
 }
@@ -206,9 +204,7 @@ void sumBlock(const typename Format::Texel* block, BlockSum<Format>* sums)
 // 8-bit colour: all four channels in one register, two columns per 16-bit multiply-add
 // (bytes of a packed word lie in memory as alpha, blue, green, red). Same integer sums as
 // the scalar loop.
-template <int kStride>
-void sumBlockRgba8(const std::uint32_t* block, std::int32_t* sums)
-{
+template <int kStride> void sumBlockRgba8(const std::uint32_t* block, std::int32_t* sums) {
   const __m128i zero = _mm_setzero_si128();
   __m128i total = zero;
   for (int l = 0; l < kGrid; ++l) {
@@ -216,12 +212,16 @@ void sumBlockRgba8(const std::uint32_t* block, std::int32_t* sums)
     const __m128i words = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line));
     const __m128i x01 = _mm_unpacklo_epi8(words, zero);  // a0 b0 g0 r0 a1 b1 g1 r1
     const __m128i x23 = _mm_unpackhi_epi8(words, zero);
-    const __m128i x45 = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(line + 4)), zero);
+    const __m128i x45 =
+        _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(line + 4)), zero);
     const int* w = kGridWeights[l];
     auto pair = [](int low, int high) { return _mm_set1_epi32(low | (high << 16)); };
-    total = _mm_add_epi32(total, _mm_madd_epi16(_mm_unpacklo_epi16(x01, _mm_srli_si128(x01, 8)), pair(w[0], w[1])));
-    total = _mm_add_epi32(total, _mm_madd_epi16(_mm_unpacklo_epi16(x23, _mm_srli_si128(x23, 8)), pair(w[2], w[3])));
-    total = _mm_add_epi32(total, _mm_madd_epi16(_mm_unpacklo_epi16(x45, _mm_srli_si128(x45, 8)), pair(w[4], w[5])));
+    total = _mm_add_epi32(
+        total, _mm_madd_epi16(_mm_unpacklo_epi16(x01, _mm_srli_si128(x01, 8)), pair(w[0], w[1])));
+    total = _mm_add_epi32(
+        total, _mm_madd_epi16(_mm_unpacklo_epi16(x23, _mm_srli_si128(x23, 8)), pair(w[2], w[3])));
+    total = _mm_add_epi32(
+        total, _mm_madd_epi16(_mm_unpacklo_epi16(x45, _mm_srli_si128(x45, 8)), pair(w[4], w[5])));
   }
   alignas(16) std::int32_t lanes[4];  // alpha, blue, green, red
   _mm_store_si128(reinterpret_cast<__m128i*>(lanes), total);
@@ -233,8 +233,7 @@ void sumBlockRgba8(const std::uint32_t* block, std::int32_t* sums)
 #endif
 
 template <class Format, int kStride>
-void sumGrid(const typename Format::Texel* block, BlockSum<Format>* sums)
-{
+void sumGrid(const typename Format::Texel* block, BlockSum<Format>* sums) {
 #if defined(__SSE2__)
   if constexpr (std::is_same_v<Format, detail::Rgba8Format>) {
     sumBlockRgba8<kStride>(block, sums);
@@ -250,14 +249,14 @@ void sumGrid(const typename Format::Texel* block, BlockSum<Format>* sums)
 // in place; blocks at the picture's edges or across tile borders are gathered first.
 template <class Format>
 void reduceHalving(const LevelView<const typename Format::Texel>& source,
-                   const LevelView<typename Format::Texel>& destination, const Rect32& rect)
-{
+                   const LevelView<typename Format::Texel>& destination, const Rect32& rect) {
   using Texel = typename Format::Texel;
   constexpr int kChannels = Format::kChannels;
   constexpr int kLastStart = kPictureTileSide - kGrid;
   for (int i = rect.top; i < rect.bottom; ++i) {
     const int top = 2 * i - 2;
-    const bool rowsInside = top >= 0 && top + kGrid <= source.height && (top & detail::kTileMask) <= kLastStart;
+    const bool rowsInside =
+        top >= 0 && top + kGrid <= source.height && (top & detail::kTileMask) <= kLastStart;
     int rows[kGrid];
     for (int l = 0; l < kGrid; ++l) rows[l] = std::clamp(top + l, 0, source.height - 1);
     for (int j = rect.left; j < rect.right; ++j) {
@@ -290,8 +289,7 @@ void reduceHalving(const LevelView<const typename Format::Texel>& source,
 
 }  // namespace
 
-PictureLevelSizes pictureLevelSizes(int width, int height)
-{
+PictureLevelSizes pictureLevelSizes(int width, int height) {
   PictureLevelSizes result;
   if (width < 1 || height < 1) return result;
   result.sizes[0] = {width, height};
@@ -304,13 +302,12 @@ PictureLevelSizes pictureLevelSizes(int width, int height)
   return result;
 }
 
-void Picture::reducePyramidRect(int targetLevel, const Rect32& rect)
-{
+void Picture::reducePyramidRect(int targetLevel, const Rect32& rect) {
   if (targetLevel < 1 || targetLevel >= levelCount_) return;
   const PictureLevel& target = levels_[targetLevel];
   const PictureLevel& sourceLevel = levels_[targetLevel - 1];
   const Rect32 clipped{std::max(rect.top, 0), std::max(rect.left, 0),
-                      std::min(rect.bottom, target.height), std::min(rect.right, target.width)};
+                       std::min(rect.bottom, target.height), std::min(rect.right, target.width)};
   if (clipped.left >= clipped.right || clipped.top >= clipped.bottom) return;
 
   detail::withTexelFormat(kind_, [&](auto format) {
@@ -326,8 +323,7 @@ void Picture::reducePyramidRect(int targetLevel, const Rect32& rect)
   });
 }
 
-void Picture::buildPyramid(const PictureRectRunner& runner)
-{
+void Picture::buildPyramid(const PictureRectRunner& runner) {
   if (wrapMode_ == WrapMode::noPyramid) return;
   // Levels depend on each other, so they run one after another; within a level every pixel
   // reads only the level above it.

@@ -22,8 +22,7 @@ using detail::PictureAccess;
 // integer conversions defined for any input, NaN included.
 constexpr float kCoordinateLimit = 16777216.0f;
 
-float limitedCoordinate(float v)
-{
+float limitedCoordinate(float v) {
   if (v >= -kCoordinateLimit && v <= kCoordinateLimit) return v;
   return v > 0.0f ? kCoordinateLimit : -kCoordinateLimit;
 }
@@ -35,8 +34,7 @@ struct TapOrigin {
   int subPosition;
 };
 
-TapOrigin tapOrigin(float p)
-{
+TapOrigin tapOrigin(float p) {
   const float shifted = limitedCoordinate(p) + 0.5f;
   const int pixel = detail::floorToInt(shifted);
   // The difference is below 1 in exact arithmetic but can round up to 1 for tiny negative
@@ -45,9 +43,7 @@ TapOrigin tapOrigin(float p)
   return {pixel, std::min(sub, kSamplerSubPositions - 1)};
 }
 
-template <class Format>
-const auto& weightRow(const SamplerWeights& w, int subPosition)
-{
+template <class Format> const auto& weightRow(const SamplerWeights& w, int subPosition) {
   if constexpr (Format::kWeightBits == 8) {
     return w.fixed8[static_cast<std::size_t>(subPosition)];
   } else if constexpr (Format::kWeightBits == 16) {
@@ -60,8 +56,7 @@ const auto& weightRow(const SamplerWeights& w, int subPosition)
 #if defined(__SSE2__)
 // Low 32 bits of each lane times w. The low half of a product is the same for signed and
 // unsigned operands, so the unsigned 32 x 32 -> 64 multiply serves; sums stay in range.
-__m128i multiplyLanes(__m128i lanes, std::int32_t w)
-{
+__m128i multiplyLanes(__m128i lanes, std::int32_t w) {
   const __m128i factor = _mm_set1_epi32(w);
   const __m128i even = _mm_mul_epu32(lanes, factor);
   const __m128i odd = _mm_mul_epu32(_mm_srli_epi64(lanes, 32), factor);
@@ -74,8 +69,7 @@ __m128i multiplyLanes(__m128i lanes, std::int32_t w)
 // that one multiply-add of 16-bit lanes applies two column weights at once. The arithmetic
 // is the same integer arithmetic as the scalar sum, so both give identical results.
 template <int kStride>
-Rgba weightedSumRgba8(const std::uint32_t* block, const std::int32_t* wx, const std::int32_t* wy)
-{
+Rgba weightedSumRgba8(const std::uint32_t* block, const std::int32_t* wx, const std::int32_t* wy) {
   auto pair = [](std::int32_t low, std::int32_t high) {
     return _mm_set1_epi32(static_cast<std::int32_t>((static_cast<std::uint32_t>(high) << 16) |
                                                     (static_cast<std::uint32_t>(low) & 0xffff)));
@@ -94,12 +88,13 @@ Rgba weightedSumRgba8(const std::uint32_t* block, const std::int32_t* wx, const 
     const __m128i p01 = _mm_unpacklo_epi16(x01, _mm_srli_si128(x01, 8));  // a0 a1 b0 b1 ...
     const __m128i p23 = _mm_unpacklo_epi16(x23, _mm_srli_si128(x23, 8));
     const __m128i p4 = _mm_unpacklo_epi16(x4, zero);  // a4 0 b4 0 ...
-    const __m128i row = _mm_add_epi32(_mm_add_epi32(_mm_madd_epi16(p01, w01), _mm_madd_epi16(p23, w23)),
-                                      _mm_madd_epi16(p4, w4));
+    const __m128i row = _mm_add_epi32(
+        _mm_add_epi32(_mm_madd_epi16(p01, w01), _mm_madd_epi16(p23, w23)), _mm_madd_epi16(p4, w4));
     total = _mm_add_epi32(total, multiplyLanes(row, wy[r]));
   }
   alignas(16) float out[4];  // alpha, blue, green, red
-  _mm_store_ps(out, _mm_mul_ps(_mm_cvtepi32_ps(total), _mm_set1_ps(detail::Rgba8Format::kSampleScale)));
+  _mm_store_ps(out,
+               _mm_mul_ps(_mm_cvtepi32_ps(total), _mm_set1_ps(detail::Rgba8Format::kSampleScale)));
   return {out[3], out[2], out[1], out[0]};
 }
 #endif
@@ -107,8 +102,7 @@ Rgba weightedSumRgba8(const std::uint32_t* block, const std::int32_t* wx, const 
 // Weighted sum of a 5 x 5 block whose rows lie kStride texels apart: each row is summed
 // with the column weights, then the row sums with the row weights.
 template <class Format, int kStride, class Weight>
-Rgba weightedSum(const typename Format::Texel* block, const Weight* wx, const Weight* wy)
-{
+Rgba weightedSum(const typename Format::Texel* block, const Weight* wx, const Weight* wy) {
 #if defined(__SSE2__)
   if constexpr (std::is_same_v<Format, detail::Rgba8Format>) {
     return weightedSumRgba8<kStride>(block, wx, wy);
@@ -133,15 +127,13 @@ Rgba weightedSum(const typename Format::Texel* block, const Weight* wx, const We
   return detail::channelsToRgba<Format>(out);
 }
 
-int positiveModulo(int value, int size)
-{
+int positiveModulo(int value, int size) {
   const int m = value % size;
   return m < 0 ? m + size : m;
 }
 
 template <class Format>
-Rgba sampleGeneral(const Picture& picture, int level, TapOrigin ox, TapOrigin oy)
-{
+Rgba sampleGeneral(const Picture& picture, int level, TapOrigin ox, TapOrigin oy) {
   using Texel = typename Format::Texel;
   const LevelView<const Texel> view = PictureAccess::read<Texel>(picture, level);
   const bool wrapX = detail::wrapsColumns(picture.wrapMode());
@@ -156,16 +148,15 @@ Rgba sampleGeneral(const Picture& picture, int level, TapOrigin ox, TapOrigin oy
   }
   Texel block[kSamplerTaps * kSamplerTaps];
   for (int r = 0; r < kSamplerTaps; ++r) {
-    for (int c = 0; c < kSamplerTaps; ++c) block[r * kSamplerTaps + c] = view.at(columns[c], rows[r]);
+    for (int c = 0; c < kSamplerTaps; ++c)
+      block[r * kSamplerTaps + c] = view.at(columns[c], rows[r]);
   }
   const SamplerWeights& w = samplerWeights();
   return weightedSum<Format, kSamplerTaps>(block, weightRow<Format>(w, ox.subPosition).data(),
                                            weightRow<Format>(w, oy.subPosition).data());
 }
 
-template <class Format>
-Rgba samplePointAs(const Picture& picture, int level, float px, float py)
-{
+template <class Format> Rgba samplePointAs(const Picture& picture, int level, float px, float py) {
   using Texel = typename Format::Texel;
   const TapOrigin ox = tapOrigin(px);
   const TapOrigin oy = tapOrigin(py);
@@ -188,16 +179,13 @@ Rgba samplePointAs(const Picture& picture, int level, float px, float py)
 
 }  // namespace
 
-Rgba Picture::samplePoint(int level, float px, float py) const
-{
+Rgba Picture::samplePoint(int level, float px, float py) const {
   level = std::clamp(level, 0, levelCount_ - 1);
-  return detail::withTexelFormat(kind_, [&](auto format) {
-    return samplePointAs<decltype(format)>(*this, level, px, py);
-  });
+  return detail::withTexelFormat(
+      kind_, [&](auto format) { return samplePointAs<decltype(format)>(*this, level, px, py); });
 }
 
-Rgba Picture::sample(int level, float levelFraction, float u, float v) const
-{
+Rgba Picture::sample(int level, float levelFraction, float u, float v) const {
   const int topLevel = pyramidState_ == PyramidState::built ? levelCount_ - 1 : 0;
   level = std::clamp(level, 0, topLevel);
   const PictureLevel& l = levels_[level];
@@ -221,8 +209,7 @@ Rgba Picture::sample(int level, float levelFraction, float u, float v) const
   return result;
 }
 
-void Picture::sampleGreenRow(const float* u, float v, int count, float* green) const
-{
+void Picture::sampleGreenRow(const float* u, float v, int count, float* green) const {
   const PictureLevel& l = levels_[0];
   if (kind_ != PictureKind::rgba8 || wrapMode_ != WrapMode::wrapBoth || l.width > 4096) {
     for (int i = 0; i < count; ++i) green[i] = sample(0, 0.0f, u[i], v).green;
@@ -240,7 +227,8 @@ void Picture::sampleGreenRow(const float* u, float v, int count, float* green) c
   for (int x = 0; x < view.width; ++x) {
     int32_t sum = 0;
     for (int t = 0; t < kSamplerTaps; ++t)
-      sum += wy[static_cast<std::size_t>(t)] * static_cast<int32_t>((view.at(x, rows[t]) >> 16) & 0xFF);
+      sum += wy[static_cast<std::size_t>(t)] *
+             static_cast<int32_t>((view.at(x, rows[t]) >> 16) & 0xFF);
     columns[x] = sum;
   }
   for (int i = 0; i < count; ++i) {
@@ -248,15 +236,15 @@ void Picture::sampleGreenRow(const float* u, float v, int count, float* green) c
     const auto& wx = w.fixed8[static_cast<std::size_t>(ox.subPosition)];
     int64_t total = 0;
     for (int t = 0; t < kSamplerTaps; ++t)
-      total += int64_t{wx[static_cast<std::size_t>(t)]} * columns[positiveModulo(ox.pixel - 2 + t, view.width)];
+      total += int64_t{wx[static_cast<std::size_t>(t)]} *
+               columns[positiveModulo(ox.pixel - 2 + t, view.width)];
     green[i] = static_cast<float>(total) * detail::Rgba8Format::kSampleScale * valueScale_;
   }
 }
 
 namespace detail {
 
-Rgba samplePointGeneral(const Picture& picture, int level, float px, float py)
-{
+Rgba samplePointGeneral(const Picture& picture, int level, float px, float py) {
   level = std::clamp(level, 0, picture.levelCount() - 1);
   return withTexelFormat(picture.kind(), [&](auto format) {
     return sampleGeneral<decltype(format)>(picture, level, tapOrigin(px), tapOrigin(py));

@@ -15,8 +15,7 @@ static_assert(sizeof(kDefaultEnvironment) ==
 // Stand-in when the built-in picture cannot be made.
 constexpr int kFallbackEnvironmentSide = 128;
 
-std::unique_ptr<Picture> pictureFromRgb24(const std::uint8_t* rgb, int side)
-{
+std::unique_ptr<Picture> pictureFromRgb24(const std::uint8_t* rgb, int side) {
   std::unique_ptr<Picture> picture = createPicture(side, side, PictureKind::rgba8, WrapMode::clamp);
   if (!picture) return nullptr;
   for (int y = 0; y < side; ++y) {
@@ -31,14 +30,12 @@ std::unique_ptr<Picture> pictureFromRgb24(const std::uint8_t* rgb, int side)
 
 }  // namespace
 
-PictureSize clampedPictureSize(int width, int height, int maxSide)
-{
+PictureSize clampedPictureSize(int width, int height, int maxSide) {
   return {std::clamp(width, 1, maxSide), std::clamp(height, 1, maxSide)};
 }
 
 std::unique_ptr<Picture> pictureFromRgba8(const Rgba8ImageView& image, int maxSide,
-                                          WrapMode wrapMode, const PictureRectRunner& runner)
-{
+                                          WrapMode wrapMode, const PictureRectRunner& runner) {
   if (image.pixels == nullptr || image.width < 1 || image.height < 1 ||
       image.rowBytes < std::ptrdiff_t{4} * image.width) {
     return nullptr;
@@ -59,22 +56,20 @@ std::unique_ptr<Picture> pictureFromRgba8(const Rgba8ImageView& image, int maxSi
 }
 
 std::unique_ptr<Picture> environmentPictureFromRgba8(const Rgba8ImageView& image,
-                                                     const PictureRectRunner& runner)
-{
+                                                     const PictureRectRunner& runner) {
   return pictureFromRgba8(image, kEnvironmentMaxSide, WrapMode::clamp, runner);
 }
 
 std::unique_ptr<Picture> texturePictureFromRgba8(const Rgba8ImageView& image,
-                                                 const PictureRectRunner& runner)
-{
+                                                 const PictureRectRunner& runner) {
   return pictureFromRgba8(image, kTextureMaxSide, WrapMode::wrapBoth, runner);
 }
 
 const std::uint8_t* defaultEnvironmentRgb() { return kDefaultEnvironment; }
 
-std::unique_ptr<Picture> defaultEnvironmentPicture()
-{
-  if (std::unique_ptr<Picture> picture = pictureFromRgb24(kDefaultEnvironment, kDefaultEnvironmentSide)) {
+std::unique_ptr<Picture> defaultEnvironmentPicture() {
+  if (std::unique_ptr<Picture> picture =
+          pictureFromRgb24(kDefaultEnvironment, kDefaultEnvironmentSide)) {
     return picture;
   }
   std::unique_ptr<Picture> black = createPicture(kFallbackEnvironmentSide, kFallbackEnvironmentSide,
@@ -87,10 +82,11 @@ std::unique_ptr<Picture> defaultEnvironmentPicture()
 
 int normalizedEnvironmentSpin(int spin) { return ((spin % 4) + 4) % 4; }
 
-int nextEnvironmentSpin(int spin) { return normalizedEnvironmentSpin(normalizedEnvironmentSpin(spin) + 1); }
+int nextEnvironmentSpin(int spin) {
+  return normalizedEnvironmentSpin(normalizedEnvironmentSpin(spin) + 1);
+}
 
-EnvironmentRotation environmentRotation(int spin)
-{
+EnvironmentRotation environmentRotation(int spin) {
   constexpr double kQuarterTurn = -1.5707963267948966;
   const double theta = normalizedEnvironmentSpin(spin) * kQuarterTurn;
   return {std::cos(theta), std::sin(theta)};

@@ -9,8 +9,7 @@ namespace {
 constexpr double kKernelPi = 3.141592653;
 
 // Lanczos window of radius 2: sinc(t) x sinc(t / 2).
-double lanczos2(double t)
-{
+double lanczos2(double t) {
   if (t == 0.0) return 1.0;
   if (std::fabs(t) >= 2.0) return 0.0;
   const double a = kKernelPi * t;
@@ -23,8 +22,7 @@ double lanczos2(double t)
 constexpr int kBoxShifts = 20;
 constexpr double kBoxStep = 1.0 / 21.0;
 
-SamplerWeights::FixedRow fixedRow(const std::array<double, kSamplerTaps>& w, std::int32_t one)
-{
+SamplerWeights::FixedRow fixedRow(const std::array<double, kSamplerTaps>& w, std::int32_t one) {
   // Taps +2..-1 are truncated; tap -2 takes what remains, so the row sums to `one` exactly.
   SamplerWeights::FixedRow row{};
   std::int32_t sum = 0;
@@ -38,8 +36,7 @@ SamplerWeights::FixedRow fixedRow(const std::array<double, kSamplerTaps>& w, std
 
 }  // namespace
 
-SamplerWeights makeSamplerWeights()
-{
+SamplerWeights makeSamplerWeights() {
   SamplerWeights tables{};
   for (int i = 0; i < kSamplerSubPositions; ++i) {
     const double s = i / static_cast<double>(kSamplerSubPositions);
@@ -64,8 +61,7 @@ SamplerWeights makeSamplerWeights()
   return tables;
 }
 
-const SamplerWeights& samplerWeights()
-{
+const SamplerWeights& samplerWeights() {
   static const SamplerWeights tables = makeSamplerWeights();
   return tables;
 }

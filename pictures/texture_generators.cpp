@@ -51,28 +51,26 @@ int16_t truncatedProfileValue(double v) { return static_cast<int16_t>(static_cas
 
 }  // namespace
 
-TextureRecipe textureRecipe(int textureChoice)
-{
+TextureRecipe textureRecipe(int textureChoice) {
   using G = TextureGenerator;
   switch (textureChoice) {
-    case 2: return {G::walk, 5, 1, 0, 1, -0.25f};            // claws
-    case 3: return {G::walk, 5, 1, 0, 3, 0.25f};             // wiggles
-    case 4: return {G::walk, 5, 1, 0, 5, 0.25f};             // arabesque
-    case 5: return {G::walk, 5, 1, 0, 2, 0.25f};             // squiggles
-    case 6: return {G::bandedNoise, 4, 3, 40, 3, 0.5f};      // plateaux
-    case 7: return {G::lightCells, 5, 2, 0, 55, -0.25f};     // bubbles
-    case 8: return {G::darkCells, 5, 2, 0, 3, -0.5f};        // anti-bubbles
-    case 9: return {G::octaveNoise, 5, 3, 0, 3, 0.25f};      // noise
+    case 2: return {G::walk, 5, 1, 0, 1, -0.25f};               // claws
+    case 3: return {G::walk, 5, 1, 0, 3, 0.25f};                // wiggles
+    case 4: return {G::walk, 5, 1, 0, 5, 0.25f};                // arabesque
+    case 5: return {G::walk, 5, 1, 0, 2, 0.25f};                // squiggles
+    case 6: return {G::bandedNoise, 4, 3, 40, 3, 0.5f};         // plateaux
+    case 7: return {G::lightCells, 5, 2, 0, 55, -0.25f};        // bubbles
+    case 8: return {G::darkCells, 5, 2, 0, 3, -0.5f};           // anti-bubbles
+    case 9: return {G::octaveNoise, 5, 3, 0, 3, 0.25f};         // noise
     case 10: return {G::octaveNoise, 5, 3, 0, 3, 0.25f, 0, 1};  // wide noise
     case 11: return {G::octaveNoise, 5, 3, 0, 3, 0.25f, 1, 0};  // tall noise
-    case 12: return {G::bandedNoise, 5, 3, 40, 2, 0.5f};     // fractal
-    case 13: return {G::picture, 5, 1, 0, 1, 0.25f};         // texture file
-    default: return {G::flat, 5, 1, 0, 1, 0.25f};            // none
+    case 12: return {G::bandedNoise, 5, 3, 40, 2, 0.5f};        // fractal
+    case 13: return {G::picture, 5, 1, 0, 1, 0.25f};            // texture file
+    default: return {G::flat, 5, 1, 0, 1, 0.25f};               // none
   }
 }
 
-TextureProfile textureProfile(int profileKind, float amplitude)
-{
+TextureProfile textureProfile(int profileKind, float amplitude) {
   TextureProfile p{};
   const float a = amplitude;
   switch (profileKind) {
@@ -112,14 +110,12 @@ TextureProfile textureProfile(int profileKind, float amplitude)
       }
       break;
     }
-    default:
-      break;
+    default: break;
   }
   return p;
 }
 
-uint8_t storedTexelByte(int32_t v)
-{
+uint8_t storedTexelByte(int32_t v) {
   const auto unit = static_cast<float>(v * 0.003921568627451);
   return static_cast<uint8_t>(static_cast<int32_t>(unit * 255.0f) & 255);
 }
@@ -127,8 +123,7 @@ uint8_t storedTexelByte(int32_t v)
 // ---- Walk.
 
 WalkGenerator prepareWalk(const TextureRecipe& recipe, const TextureProfile& profile,
-                          RandomGenerator& rng, int regionWidth)
-{
+                          RandomGenerator& rng, int regionWidth) {
   WalkGenerator walk;
   walk.profile = profile;
   walk.walkStep = 64 >> coarsenessIndex(recipe.coarseness);
@@ -144,8 +139,7 @@ WalkGenerator prepareWalk(const TextureRecipe& recipe, const TextureProfile& pro
   return walk;
 }
 
-void walkRow(WalkGenerator& walk, RandomGenerator& rng, TexelRow texels)
-{
+void walkRow(WalkGenerator& walk, RandomGenerator& rng, TexelRow texels) {
   int32_t previous = walk.previous;
   for (int x = 0; x < kTextureTileSide; ++x) {
     const int32_t share = (rng.next() & 7) + 12;  // 12..19 of 32 from the column above
@@ -159,8 +153,7 @@ void walkRow(WalkGenerator& walk, RandomGenerator& rng, TexelRow texels)
   walk.previous = previous;
 }
 
-void blendWalkSeam(std::span<uint8_t> grid)
-{
+void blendWalkSeam(std::span<uint8_t> grid) {
   constexpr int side = kTextureTileSide;
   if (grid.size() < static_cast<std::size_t>(side) * side) return;
   constexpr int blendOffset = kWalkTileHeight - 1;
@@ -179,8 +172,7 @@ void blendWalkSeam(std::span<uint8_t> grid)
 // ---- Cells.
 
 CellGenerator prepareCells(const TextureRecipe& recipe, const TextureProfile& profile,
-                           RandomGenerator& rng)
-{
+                           RandomGenerator& rng) {
   CellGenerator cells;
   cells.profile = profile;
   cells.light = recipe.generator == TextureGenerator::lightCells;
@@ -192,8 +184,7 @@ CellGenerator prepareCells(const TextureRecipe& recipe, const TextureProfile& pr
   return cells;
 }
 
-void cellRow(const CellGenerator& cells, int32_t y, TexelRow texels)
-{
+void cellRow(const CellGenerator& cells, int32_t y, TexelRow texels) {
   const int32_t shift = cells.cellShift;
   const int32_t nearestLimit = cells.light ? kLightCellNearestLimit : kDarkCellNearestLimit;
   const int32_t offset = cells.light ? kLightCellOffset : kDarkCellOffset;
@@ -243,8 +234,7 @@ void cellRow(const CellGenerator& cells, int32_t y, TexelRow texels)
 // ---- Octave and banded noise.
 
 NoiseGenerator prepareNoise(const TextureRecipe& recipe, const TextureProfile& profile,
-                            RandomGenerator& rng)
-{
+                            RandomGenerator& rng) {
   NoiseGenerator noise;
   noise.profile = profile;
   buildByteNoise(noise.byteNoise, rng.next() & 255);
@@ -263,8 +253,7 @@ NoiseGenerator prepareNoise(const TextureRecipe& recipe, const TextureProfile& p
   return noise;
 }
 
-void noiseRow(const NoiseGenerator& noise, int32_t y, TexelRow texels)
-{
+void noiseRow(const NoiseGenerator& noise, int32_t y, TexelRow texels) {
   ValueNoiseAxis rows[kTextureOctaves];
   for (int o = 0; o < kTextureOctaves; ++o) {
     const int32_t shiftY = noise.octaveShiftY + kOctaves[o].shift;
@@ -286,8 +275,7 @@ void noiseRow(const NoiseGenerator& noise, int32_t y, TexelRow texels)
 
 // ---- The whole grid.
 
-TextureTexels generateTextureTexels(int textureChoice, RandomGenerator& rng, int regionWidth)
-{
+TextureTexels generateTextureTexels(int textureChoice, RandomGenerator& rng, int regionWidth) {
   const TextureRecipe recipe = textureRecipe(textureChoice);
   TextureTexels texels;
   if (recipe.generator == TextureGenerator::picture) return texels;
@@ -334,8 +322,7 @@ TextureTexels generateTextureTexels(int textureChoice, RandomGenerator& rng, int
       break;
     }
     case TextureGenerator::flat:
-    case TextureGenerator::picture:
-      break;
+    case TextureGenerator::picture: break;
   }
   return texels;
 }

@@ -46,10 +46,10 @@ enum class TextureGenerator : int {
 // What a texture choice generates and with which parameters.
 struct TextureRecipe {
   TextureGenerator generator = TextureGenerator::flat;
-  int detail = 5;         // 1..5
-  int coarseness = 1;     // 1..3
-  int bandOffset = 0;     // 0 or 40
-  int profileKind = 1;    // 1, 2, 3, 5 or 55: see textureProfile
+  int detail = 5;       // 1..5
+  int coarseness = 1;   // 1..3
+  int bandOffset = 0;   // 0 or 40
+  int profileKind = 1;  // 1, 2, 3, 5 or 55: see textureProfile
   float amplitude = 0.25f;
   // Octave noise and banded noise sample every octave at twice the rate on an axis whose
   // shift is 1; "wide noise" and "tall noise" use 0 on one axis.
@@ -80,10 +80,10 @@ using TexelRow = std::span<int32_t, kTextureTileSide>;
 // walkStep and wrapping at +-1024; the profile turns it into brightness.
 struct WalkGenerator {
   TextureProfile profile{};
-  int32_t walkStep = 64;  // 64, 32, 16 for coarseness 1, 2, 3
-  int32_t walkGain = 1;   // 6 - detail
+  int32_t walkStep = 64;                          // 64, 32, 16 for coarseness 1, 2, 3
+  int32_t walkGain = 1;                           // 6 - detail
   std::array<int32_t, kTextureTileSide> state{};  // per column, read as signed 16-bit
-  int32_t previous = 0;   // carried from each texel to the next, across rows too
+  int32_t previous = 0;  // carried from each texel to the next, across rows too
 };
 
 // Draws 2 x max(regionWidth, 256) random numbers (regionWidth is the image region's width
@@ -104,8 +104,8 @@ void blendWalkSeam(std::span<uint8_t> grid);
 // repeats every 16 cells, which is the tile for the shift of the listed choices.
 struct CellGenerator {
   TextureProfile profile{};
-  bool light = false;         // light cells (bubbles) or dark cells (anti-bubbles)
-  int32_t cellShift = 1;      // 2, 1, 0 for coarseness 1, 2, 3
+  bool light = false;                  // light cells (bubbles) or dark cells (anti-bubbles)
+  int32_t cellShift = 1;               // 2, 1, 0 for coarseness 1, 2, 3
   std::array<int16_t, 1024> jitter{};  // point offsets 0..27
   std::array<int16_t, 2148> root{};    // int(sqrt(k) x 3 x cellDepth), cellDepth = 8 - detail
 };
@@ -146,7 +146,7 @@ void noiseRow(const NoiseGenerator& noise, int32_t y, TexelRow texels);
 // A generated tile as the bytes an 8-bit grey picture stores, rows top to bottom.
 struct TextureTexels {
   int width = 0;
-  int height = 0;  // 256, or 240 for the walk generator; 0 for "texture file"
+  int height = 0;              // 256, or 240 for the walk generator; 0 for "texture file"
   std::vector<uint8_t> bytes;  // width x height
 };
 

@@ -9,8 +9,7 @@
 namespace orichalcumite {
 
 std::unique_ptr<Picture> textureTilePicture(const TextureTexels& texels,
-                                            const PictureRectRunner& runner)
-{
+                                            const PictureRectRunner& runner) {
   if (texels.width < 1 || texels.height < 1 || texels.width > kTextureMaxSide ||
       texels.height > kTextureMaxSide ||
       texels.bytes.size() < static_cast<std::size_t>(texels.width) * texels.height) {
@@ -37,8 +36,7 @@ std::unique_ptr<Picture> textureTilePicture(const TextureTexels& texels,
 }
 
 std::unique_ptr<Picture> buildTextureTile(int textureChoice, RandomGenerator& rng, int regionWidth,
-                                          const PictureRectRunner& runner)
-{
+                                          const PictureRectRunner& runner) {
   if (textureRecipe(textureChoice).generator == TextureGenerator::picture) return nullptr;
   try {
     return textureTilePicture(generateTextureTexels(textureChoice, rng, regionWidth), runner);

@@ -17,15 +17,15 @@ namespace ps {
 
 // ---- Basic types -----------------------------------------------------------------------------
 
-using Boolean = unsigned char;   // one byte, as on Windows
-using Fixed = int32_t;           // 16.16 fixed point, 1.0 = 0x00010000
+using Boolean = unsigned char;  // one byte, as on Windows
+using Fixed = int32_t;          // 16.16 fixed point, 1.0 = 0x00010000
 using OSType = uint32_t;
 using ResType = uint32_t;
 using DescType = uint32_t;
 using OSErr = int16_t;
 using Ptr = char*;
-using Handle = char**;           // a pointer to a master pointer
-using SPBoolean = int32_t;       // four bytes, as on Windows
+using Handle = char**;      // a pointer to a master pointer
+using SPBoolean = int32_t;  // four bytes, as on Windows
 using SPErr = int32_t;
 using BufferID = struct PSBuffer*;
 
@@ -405,8 +405,7 @@ struct WriteDescriptorProcs {
   OSErr (*putClassProc)(PIWriteDescriptor, DescriptorKeyID, DescriptorTypeID);
   OSErr (*putSimpleReferenceProc)(PIWriteDescriptor, DescriptorKeyID,
                                   const PIDescriptorSimpleReference*);
-  OSErr (*putObjectProc)(PIWriteDescriptor, DescriptorKeyID, DescriptorTypeID,
-                         PIDescriptorHandle);
+  OSErr (*putObjectProc)(PIWriteDescriptor, DescriptorKeyID, DescriptorTypeID, PIDescriptorHandle);
   OSErr (*putCountProc)(PIWriteDescriptor, DescriptorKeyID, uint32_t count);
   OSErr (*putStringProc)(PIWriteDescriptor, DescriptorKeyID, ConstStr255Param);
   OSErr (*putScopedClassProc)(PIWriteDescriptor, DescriptorKeyID, DescriptorTypeID);

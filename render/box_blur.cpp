@@ -119,8 +119,7 @@ void blurRows(FloatImage& image, const Rect32& area, int firstRow, int endRow, i
               int after, BlurScratch& scratch) {
   const int width = area.width();
   if (width <= 0 || firstRow >= endRow) return;
-  const size_t paddedLength =
-      rowScratchFloats(area, BlurPass{BlurAxis::horizontal, before, after});
+  const size_t paddedLength = rowScratchFloats(area, BlurPass{BlurAxis::horizontal, before, after});
   if (scratch.values.size() < paddedLength) scratch.values.resize(paddedLength);
   float* padded = scratch.values.data();
   const int window = before + after + 1;
@@ -142,7 +141,8 @@ void blurRows(FloatImage& image, const Rect32& area, int firstRow, int endRow, i
     // that the additions of one stretch overlap with those of the others.
     const int length = width / kRowSegments;
     double sums[kRowSegments];
-    for (int s = 0; s < kRowSegments; ++s) sums[s] = startSum(padded, s * length, window, inverse, row);
+    for (int s = 0; s < kRowSegments; ++s)
+      sums[s] = startSum(padded, s * length, window, inverse, row);
     for (int i = 1; i < length; ++i)
       for (int s = 0; s < kRowSegments; ++s) {
         const int x = s * length + i;
@@ -158,12 +158,11 @@ void blurRows(FloatImage& image, const Rect32& area, int firstRow, int endRow, i
   }
 }
 
-void blurColumns(FloatImage& image, const Rect32& area, int firstColumn, int endColumn,
-                 int before, int after, BlurScratch& scratch) {
+void blurColumns(FloatImage& image, const Rect32& area, int firstColumn, int endColumn, int before,
+                 int after, BlurScratch& scratch) {
   const int height = area.height();
   if (height <= 0 || firstColumn >= endColumn) return;
-  const size_t need =
-      columnScratchFloats(area, BlurPass{BlurAxis::vertical, before, after});
+  const size_t need = columnScratchFloats(area, BlurPass{BlurAxis::vertical, before, after});
   if (scratch.values.size() < need) scratch.values.resize(need);
   if (scratch.sums.size() < static_cast<size_t>(kColumnChunk)) scratch.sums.resize(kColumnChunk);
   const int ring = ringRows(area, before);
@@ -192,8 +191,8 @@ void blurColumns(FloatImage& image, const Rect32& area, int firstColumn, int end
 
     for (int y = top; y <= last; ++y) {
       float* out = image.row(y) + c0;
-      std::copy_n(out, count, ringRowsData + static_cast<std::ptrdiff_t>((y - top) % ring) *
-                                                 kColumnChunk);
+      std::copy_n(out, count,
+                  ringRowsData + static_cast<std::ptrdiff_t>((y - top) % ring) * kColumnChunk);
       for (int j = 0; j < count; ++j) out[j] = static_cast<float>(sum[j] * inverse);
       if (y == last) break;
       // Slide the window down one row: the row entering has not been written yet (it lies
@@ -202,10 +201,9 @@ void blurColumns(FloatImage& image, const Rect32& area, int firstColumn, int end
       prefetchRow(image.row(std::min(y + after + 1 + kPrefetchRows, last)) + c0, count);
       const int leavingRow = y - before;
       const float* leaving =
-          leavingRow < top
-              ? topCopy
-              : ringRowsData + static_cast<std::ptrdiff_t>((leavingRow - top) % ring) *
-                                   kColumnChunk;
+          leavingRow < top ? topCopy
+                           : ringRowsData + static_cast<std::ptrdiff_t>((leavingRow - top) % ring) *
+                                                kColumnChunk;
       for (int j = 0; j < count; ++j)
         sum[j] += static_cast<double>(entering[j]) - static_cast<double>(leaving[j]);
     }
@@ -229,7 +227,8 @@ void SerialBlurRunner::runPass(FloatImage& image, const Rect32& area, const Blur
 
 void runBlur(BlurRunner& runner, FloatImage& image, const Rect32& area, const BlurPlan& plan) {
   if (area.isEmpty()) return;
-  for (int i = 0; i < plan.count; ++i) runner.runPass(image, area, plan.passes[static_cast<size_t>(i)]);
+  for (int i = 0; i < plan.count; ++i)
+    runner.runPass(image, area, plan.passes[static_cast<size_t>(i)]);
 }
 
 }  // namespace orichalcumite

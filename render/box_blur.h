@@ -9,8 +9,8 @@
 #include <array>
 #include <vector>
 
-#include "render/float_image.h"
 #include "base/rect.h"
+#include "render/float_image.h"
 
 namespace orichalcumite {
 
@@ -62,8 +62,8 @@ void blurRows(FloatImage& image, const Rect32& area, int firstRow, int endRow, i
 // Vertical pass over columns firstColumn..endColumn - 1 (image columns, inside `area`), each
 // only over the rows of `area`, with the same edge rule and arithmetic. Calls on disjoint
 // column ranges may run at the same time.
-void blurColumns(FloatImage& image, const Rect32& area, int firstColumn, int endColumn,
-                 int before, int after, BlurScratch& scratch);
+void blurColumns(FloatImage& image, const Rect32& area, int firstColumn, int endColumn, int before,
+                 int after, BlurScratch& scratch);
 
 // Runs `pass` over the band first..end - 1 of `area`: rows for a horizontal pass, columns
 // for a vertical one.

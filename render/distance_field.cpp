@@ -18,8 +18,8 @@ inline void updatePixel(float* p, std::ptrdiff_t stride) {
 // (row j of the group in sweep order) is at position t - j of its row, so within a step no
 // lane reads a pixel that another lane writes: lane j's upper neighbour was finished by lane
 // j - 1 one step earlier, its lower neighbour is reached by lane j + 1 one step later.
-inline void partialStep(float* first, std::ptrdiff_t laneStep, std::ptrdiff_t stride, int dx,
-                        int t, int jLo, int jHi) {
+inline void partialStep(float* first, std::ptrdiff_t laneStep, std::ptrdiff_t stride, int dx, int t,
+                        int jLo, int jHi) {
   for (int j = jLo; j <= jHi; ++j) updatePixel(first + j * laneStep + (t - j) * dx, stride);
 }
 
@@ -27,8 +27,8 @@ inline void partialStep(float* first, std::ptrdiff_t laneStep, std::ptrdiff_t st
 // pixel of the first row in sweep order, `laneStep` the offset from one row of the group to
 // the next, `dx` the direction along the rows.
 template <int Lanes>
-void sweepGroup(float* first, std::ptrdiff_t laneStep, std::ptrdiff_t stride, int dx,
-                int count, int lanes) {
+void sweepGroup(float* first, std::ptrdiff_t laneStep, std::ptrdiff_t stride, int dx, int count,
+                int lanes) {
   const int steps = count + lanes - 1;
   auto partialSteps = [&](int from, int to) {
     for (int t = from; t < to; ++t)

@@ -10,8 +10,8 @@
 #include <cmath>
 #include <cstdint>
 
-#include "render/float_image.h"
 #include "base/rect.h"
+#include "render/float_image.h"
 
 namespace orichalcumite {
 

@@ -108,8 +108,8 @@ class FinalPassWork final : public PassWork {
         blank_.assign(static_cast<size_t>(w), Rgba{});  // finishRow works in the row
         material = blank_.data();
       }
-      finishRow(finish_, material, &source_[rowStart], &mask_[rowStart], &out_[rowStart],
-                rect.left, y, w);
+      finishRow(finish_, material, &source_[rowStart], &mask_[rowStart], &out_[rowStart], rect.left,
+                y, w);
     }
     target_.write(rect, &out_[0].red, w * 4);
   }

@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/rect.h"
 #include "render/finish_pixel.h"
 #include "render/render_host.h"
-#include "base/rect.h"
 #include "render/worker_pool.h"
 
 namespace orichalcumite {

@@ -20,14 +20,20 @@ void spreadOverflow(Rgba& c) {
     if (second > 1.0f) first += second - 1.0f;
   };
   if (over == 1) {
-    if (overR) spreadFromOne(c.green, c.blue);
-    else if (overG) spreadFromOne(c.red, c.blue);
-    else spreadFromOne(c.red, c.green);
+    if (overR)
+      spreadFromOne(c.green, c.blue);
+    else if (overG)
+      spreadFromOne(c.red, c.blue);
+    else
+      spreadFromOne(c.red, c.green);
     return;
   }
-  if (!overB) c.blue += e;
-  else if (!overG) c.green += e;
-  else c.red += e;
+  if (!overB)
+    c.blue += e;
+  else if (!overG)
+    c.green += e;
+  else
+    c.red += e;
 }
 
 void compositeOver(const Rgba& src, Rgba& dst) {
@@ -45,8 +51,7 @@ namespace {
 // same thing in the same order.
 
 // Alpha boost and clamping, overflow spreading (both skipped for HDR), greyscale.
-template <bool Hdr, bool Greyscale>
-inline void prepareMaterial(Rgba& m) {
+template <bool Hdr, bool Greyscale> inline void prepareMaterial(Rgba& m) {
   if constexpr (!Hdr) m.alpha *= 1.007f;
   m.alpha = std::clamp(m.alpha, 0.0f, 1.0f);
   m.red = std::max(m.red, 0.0f);
@@ -59,8 +64,7 @@ inline void prepareMaterial(Rgba& m) {
   }
 }
 
-template <bool Hdr, bool Greyscale>
-void prepareRow(Rgba* m, int32_t count) {
+template <bool Hdr, bool Greyscale> void prepareRow(Rgba* m, int32_t count) {
   for (int32_t i = 0; i < count; ++i) prepareMaterial<Hdr, Greyscale>(m[i]);
 }
 
@@ -83,8 +87,7 @@ inline bool goesOverSource(const FinishContext& ctx) {
 
 // After the glue: the over operator where wanted, then colours limited to 0..1 (several
 // modes leave that range, and every non-HDR output stores values of 0..1).
-template <bool OverSource>
-inline void settle(Rgba& result, const Rgba& source) {
+template <bool OverSource> inline void settle(Rgba& result, const Rgba& source) {
   if (OverSource && result.alpha < 1.0f) {
     Rgba under = source;
     compositeOver(result, under);
@@ -128,8 +131,10 @@ Rgba finishPixel(Rgba m, const Rgba& source, float mask, int32_t x, int32_t y,
     result = hdrResult(m);
   } else {
     result = glue(m, source, ctx.glue);
-    if (goesOverSource(ctx)) settle<true>(result, source);
-    else settle<false>(result, source);
+    if (goesOverSource(ctx))
+      settle<true>(result, source);
+    else
+      settle<false>(result, source);
   }
   Rgba background = source;
   if (ctx.target == RenderTarget::dialogPreview) {

@@ -17,10 +17,10 @@ enum class RenderTarget : int { hostImage = 0, dialogPreview = 1, internalPictur
 // What the finish needs to know about the render, fixed for the whole pass.
 struct FinishContext {
   RenderTarget target = RenderTarget::hostImage;
-  bool hdr = false;        // 32-bit host image, or a float internal picture
+  bool hdr = false;  // 32-bit host image, or a float internal picture
   bool greyscale = false;
   bool editableTransparency = false;
-  int glue = 1;            // GlueMode
+  int glue = 1;  // GlueMode
   // False when the mask is the layer's coverage rather than a selection (a layer whose
   // transparency the host protects, without a selection): the bevel follows the mask, but the
   // material is laid on fully, since the layer's own alpha already applies the coverage.

@@ -16,8 +16,8 @@ bool FloatImage::reset(int32_t width, int32_t height) {
     *this = FloatImage();
     return false;
   }
-  const size_t stride = (static_cast<size_t>(width) + kRowAlignFloats - 1) / kRowAlignFloats *
-                        kRowAlignFloats;
+  const size_t stride =
+      (static_cast<size_t>(width) + kRowAlignFloats - 1) / kRowAlignFloats * kRowAlignFloats;
   if (stride > PTRDIFF_MAX / sizeof(float) / static_cast<size_t>(height)) {
     *this = FloatImage();
     return false;
@@ -30,7 +30,8 @@ bool FloatImage::reset(int32_t width, int32_t height) {
   width_ = height_ = 0;
   stride_ = 0;
   const size_t count = stride * static_cast<size_t>(height);
-  pixels_.reset(static_cast<float*>(operator new[](count * sizeof(float), kAlignment, std::nothrow)));
+  pixels_.reset(
+      static_cast<float*>(operator new[](count * sizeof(float), kAlignment, std::nothrow)));
   if (!pixels_) return false;
   width_ = width;
   height_ = height;

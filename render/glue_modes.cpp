@@ -12,13 +12,11 @@ namespace {
 // Entry 0 serves every number outside 1..74.
 constexpr int kTableSize = kGlueModeCount + 1;
 
-template <int Mode>
-Rgba gluePixel(const Rgba& material, const Rgba& source) {
+template <int Mode> Rgba gluePixel(const Rgba& material, const Rgba& source) {
   return detail::Glue<Mode>::pixel(material, source);
 }
 
-template <int Mode>
-void glueRow(Rgba* material, const Rgba* source, Rgba* out, int32_t count) {
+template <int Mode> void glueRow(Rgba* material, const Rgba* source, Rgba* out, int32_t count) {
   using G = detail::Glue<Mode>;
   for (int32_t i = 0; i < count; ++i) {
     const Rgba r = G::pixel(material[i], source[i]);

@@ -122,9 +122,7 @@ HeightStep HeightFieldBuilder::nextStep() const {
       }
       break;
     case HeightStage::grain:
-    case HeightStage::edgelessGrain:
-      s.row = row_;
-      break;
+    case HeightStage::edgelessGrain: s.row = row_; break;
     case HeightStage::emboss:
       s.row = row_;
       s.needsColour = true;
@@ -132,8 +130,7 @@ HeightStep HeightFieldBuilder::nextStep() const {
     case HeightStage::smooth:
     case HeightStage::profile:
     case HeightStage::edgelessBlur:
-    case HeightStage::done:
-      break;
+    case HeightStage::done: break;
   }
   return s;
 }
@@ -150,9 +147,7 @@ void HeightFieldBuilder::rowStep(const HeightRowInput& input) {
   const int32_t width = params_.regionWidth;
   float* depths = regionRow(row_);
   switch (stage_) {
-    case HeightStage::seed:
-      seedDistanceRow(depths, input.mask, width);
-      break;
+    case HeightStage::seed: seedDistanceRow(depths, input.mask, width); break;
     case HeightStage::edgelessDepth:
       edgelessDepthRow(depths, input.mask, width, radiusPx_, params_.height);
       break;
@@ -164,8 +159,7 @@ void HeightFieldBuilder::rowStep(const HeightRowInput& input) {
     case HeightStage::emboss:
       embossRow(depths, width + kEmbossOverhangPx, input.rgba, width, params_.embossing);
       break;
-    default:
-      return;
+    default: return;
   }
   ++row_;
   // The seeding stage ends with a whole-field step of its own (the sweeps); the other row
@@ -176,9 +170,7 @@ void HeightFieldBuilder::rowStep(const HeightRowInput& input) {
 void HeightFieldBuilder::finishRowStage() {
   row_ = 0;
   switch (stage_) {
-    case HeightStage::edgelessDepth:
-      stage_ = HeightStage::edgelessBlur;
-      break;
+    case HeightStage::edgelessDepth: stage_ = HeightStage::edgelessBlur; break;
     case HeightStage::grain:
     case HeightStage::edgelessGrain:
       if (params_.embossing != 0)
@@ -186,9 +178,7 @@ void HeightFieldBuilder::finishRowStage() {
       else
         enterDone();
       break;
-    default:
-      enterDone();
-      break;
+    default: enterDone(); break;
   }
 }
 
@@ -222,8 +212,7 @@ void HeightFieldBuilder::wholeFieldStep() {
       stage_ = HeightStage::edgelessGrain;
       row_ = 0;
       break;
-    default:
-      break;
+    default: break;
   }
 }
 

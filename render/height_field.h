@@ -10,12 +10,12 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/random_generator.h"
+#include "base/rect.h"
 #include "render/box_blur.h"
 #include "render/float_image.h"
-#include "base/rect.h"
 #include "render/profile_table.h"
 #include "render/texture_pass.h"
-#include "base/random_generator.h"
 
 namespace orichalcumite {
 
@@ -31,14 +31,14 @@ inline constexpr int kHeightGlueMode = 14;
 
 // The stages of the machine, by their numbers.
 enum class HeightStage : int {
-  seed = -1,            // rows: distance seeds from the mask; then sweeps and closeness
-  smooth = 70,          // whole field: blur by the smoothness
-  profile = 2,          // whole field: profile lookup, then two small blurs
-  grain = 4,            // rows: grit, then texture
-  edgelessDepth = 81,   // rows: depth from the mask (edgeless shape)
-  edgelessBlur = 82,    // whole field: blur by the bevel radius
-  edgelessGrain = 84,   // rows: grit, then texture
-  emboss = 85,          // rows: embossing of the source brightness
+  seed = -1,           // rows: distance seeds from the mask; then sweeps and closeness
+  smooth = 70,         // whole field: blur by the smoothness
+  profile = 2,         // whole field: profile lookup, then two small blurs
+  grain = 4,           // rows: grit, then texture
+  edgelessDepth = 81,  // rows: depth from the mask (edgeless shape)
+  edgelessBlur = 82,   // whole field: blur by the bevel radius
+  edgelessGrain = 84,  // rows: grit, then texture
+  emboss = 85,         // rows: embossing of the source brightness
   done = 5,
 };
 

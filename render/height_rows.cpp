@@ -23,8 +23,7 @@ void embossRow(float* depths, int32_t count, const float* rgba, int32_t sourceCo
   }
 }
 
-void edgelessDepthRow(float* depths, const uint8_t* mask, int32_t count, int radiusPx,
-                      int height) {
+void edgelessDepthRow(float* depths, const uint8_t* mask, int32_t count, int radiusPx, int height) {
   const int64_t perLevel = static_cast<int64_t>(radiusPx) * height;
   for (int32_t x = 0; x < count; ++x) {
     const int64_t m = mask ? mask[x] : 255;

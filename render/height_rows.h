@@ -24,8 +24,8 @@ inline constexpr float kBrightestEmbossedChannel = 65535.0f;
 // count as 0.
 inline int64_t embossBrightness(float red, float green, float blue) {
   const float weighted = 76.0f * green + 38.0f * red + 14.0f * blue;
-  const float limited = weighted > 0.0f ? std::min(weighted, 128.0f * kBrightestEmbossedChannel)
-                                        : 0.0f;
+  const float limited =
+      weighted > 0.0f ? std::min(weighted, 128.0f * kBrightestEmbossedChannel) : 0.0f;
   return static_cast<int64_t>(limited * 128.0f);
 }
 
@@ -33,11 +33,9 @@ inline int64_t embossBrightness(float red, float green, float blue) {
 // the embossBrightness of the source pixel. `rgba` holds `sourceCount` pixels of four floats;
 // depths beyond them use the last source pixel. A null `rgba` or sourceCount below 1 leaves
 // the row unchanged.
-void embossRow(float* depths, int32_t count, const float* rgba, int32_t sourceCount,
-               int embossing);
+void embossRow(float* depths, int32_t count, const float* rgba, int32_t sourceCount, int embossing);
 
 // Depth of the edgeless shape: -m x radiusPx x height / 50 for mask bytes m (null: 255).
-void edgelessDepthRow(float* depths, const uint8_t* mask, int32_t count, int radiusPx,
-                      int height);
+void edgelessDepthRow(float* depths, const uint8_t* mask, int32_t count, int radiusPx, int height);
 
 }  // namespace orichalcumite

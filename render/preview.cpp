@@ -11,7 +11,8 @@ int32_t ceilDiv(int32_t a, int32_t b) { return (a + b - 1) / b; }
 
 int32_t fitZoom(const Rect32& image, int32_t previewWidth, int32_t previewHeight) {
   if (image.isEmpty() || previewWidth < 1 || previewHeight < 1) return 1;
-  return std::max({ceilDiv(image.width(), previewWidth), ceilDiv(image.height(), previewHeight), 1});
+  return std::max(
+      {ceilDiv(image.width(), previewWidth), ceilDiv(image.height(), previewHeight), 1});
 }
 
 Rect32 visibleRegion(const Rect32& image, const PreviewView& view, int32_t previewWidth,

@@ -28,16 +28,15 @@ double donutHumpValue(int k) {
   return 10000.0 - 5000.0 * sinDeg(w(k - kHalf) * 89.9 / 5000.0);
 }
 
-template <typename F>
-void fillTable(ProfileTable& table, F value) {
+template <typename F> void fillTable(ProfileTable& table, F value) {
   for (int k = 0; k <= kProfileLast; ++k)
     table.values[static_cast<size_t>(k)] = static_cast<float>(value(k));
 }
 
 // Entries 0..1500 from `value`, then the same 1500 steps repeated once more.
-template <typename F>
-void fillRepeatedHalf(ProfileTable& table, F value) {
-  for (int k = 0; k <= kHalf; ++k) table.values[static_cast<size_t>(k)] = static_cast<float>(value(k));
+template <typename F> void fillRepeatedHalf(ProfileTable& table, F value) {
+  for (int k = 0; k <= kHalf; ++k)
+    table.values[static_cast<size_t>(k)] = static_cast<float>(value(k));
   for (int k = kHalf + 1; k <= kProfileLast; ++k)
     table.values[static_cast<size_t>(k)] = table.values[static_cast<size_t>(k - kHalf)];
 }

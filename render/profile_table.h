@@ -50,8 +50,8 @@ void reverseProfile(ProfileTable& table);
 // are interpolated linearly, so entry 3000 is never read.
 inline float profileValue(const ProfileTable& table, float closeness) {
   // Written so that a NaN closeness lands on entry 0 rather than in an undefined cast.
-  const float t = closeness > 0.0f ? std::min(closeness, static_cast<float>(kProfileLast - 1))
-                                   : 0.0f;
+  const float t =
+      closeness > 0.0f ? std::min(closeness, static_cast<float>(kProfileLast - 1)) : 0.0f;
   const int i = static_cast<int>(t);
   const int next = std::min(i + 1, kProfileLast - 1);
   const float low = table.values[static_cast<size_t>(i)];

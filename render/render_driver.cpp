@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "base/random_generator.h"
 #include "pictures/noise_tables.h"
 #include "render/box_blur.h"
 #include "render/final_pass.h"
@@ -12,7 +13,6 @@
 #include "render/surface_shader.h"
 #include "render/worker_pool.h"
 #include "settings/effect_settings.h"
-#include "base/random_generator.h"
 
 namespace orichalcumite {
 namespace {
@@ -118,8 +118,7 @@ RenderStatus buildHeightField(HeightFieldBuilder& builder, RenderSource& target,
     const HeightStep step = builder.nextStep();
     HeightRowInput input;
     if (step.row >= 0 && (step.needsMask || step.needsColour)) {
-      const Rect32 row{region.top + step.row, region.left, region.top + step.row + 1,
-                       region.right};
+      const Rect32 row{region.top + step.row, region.left, region.top + step.row + 1, region.right};
       if (!target.fetch(row))
         return target.cancelled() ? RenderStatus::cancelled : RenderStatus::sourceFailed;
       if (step.needsMask) {

@@ -11,8 +11,8 @@
 namespace orichalcumite {
 
 struct RenderOptions {
-  int processors = 0;     // worker threads for parallel passes; 0 asks the system
-  int previewScale = 1;   // the preview's reduction; 1 for full renders
+  int processors = 0;    // worker threads for parallel passes; 0 asks the system
+  int previewScale = 1;  // the preview's reduction; 1 for full renders
   // Where a preview region's top-left corner lies in the image, in full-resolution pixels
   // from the image's own corner; (0, 0) for full renders. Textures and gobos are placed by it
   // at every scale, 100 % included.

@@ -6,9 +6,9 @@
 
 #include <cstdint>
 
+#include "base/rect.h"
 #include "render/finish_pixel.h"
 #include "render/render_status.h"
-#include "base/rect.h"
 
 namespace orichalcumite {
 

@@ -7,8 +7,8 @@
 #include <memory>
 #include <vector>
 
-#include "render/weathering.h"
 #include "base/random_generator.h"
+#include "render/weathering.h"
 
 namespace orichalcumite {
 

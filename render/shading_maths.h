@@ -63,8 +63,7 @@ inline float goboLevel(float d, float goboFloor, float goboGain) {
 // both directions, (1 - distance / radius) x scale, never below 0; else 0. Written without
 // branches (as are the functions below) so that a row of pixels runs as vector code.
 // inverseRadius is 1 / radius, or 0 with radius 0.
-inline float spotLevel(float p, float q, float es, float radius, float inverseRadius,
-                       float scale) {
+inline float spotLevel(float p, float q, float es, float radius, float inverseRadius, float scale) {
   const float u = p - es;
   const float v = q - es;
   const bool inside = radius - std::fabs(u) > 0.0f && radius - std::fabs(v) > 0.0f;
@@ -191,10 +190,11 @@ inline ColourTriple iridescenceAt(const IridescenceTable& table, float slope) {
 }
 
 // The catchlight colour entry at a slope: whole part of base + step x slope, limited to 0..92.
-inline const ColourTriple& causticColourAt(const CausticColourTable& table, float slope,
-                                           float base, float step) {
+inline const ColourTriple& causticColourAt(const CausticColourTable& table, float slope, float base,
+                                           float step) {
   const float f = base + step * slope;
-  const float limited = f > 0.0f ? std::min(f, static_cast<float>(kCausticColourEntries - 1)) : 0.0f;
+  const float limited =
+      f > 0.0f ? std::min(f, static_cast<float>(kCausticColourEntries - 1)) : 0.0f;
   return table[static_cast<size_t>(limited)];
 }
 

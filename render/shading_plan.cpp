@@ -76,8 +76,8 @@ LightPlan lightPlan(float x, float y, float z, const SettingsColour& colour, int
   double norm = std::fabs(sx * g.centreX) + std::fabs(sy * g.centreY);
   if (norm == 0.0) norm = 1.0;
   const double k = 256.0 / norm;
-  l.goboOrigin = static_cast<float>(
-      256.0 - ((g.centreX - g.offsetX) * sx + (g.centreY - g.offsetY) * sy) * k);
+  l.goboOrigin =
+      static_cast<float>(256.0 - ((g.centreX - g.offsetX) * sx + (g.centreY - g.offsetY) * sy) * k);
   l.goboStepX = static_cast<float>(sx * g.scale * k);
   l.goboStepY = static_cast<float>(sy * g.scale * k);
   l.goboFloor = static_cast<float>(gobo) / 100.0f;
@@ -93,7 +93,6 @@ LightPlan lightPlan(float x, float y, float z, const SettingsColour& colour, int
 int weatheringAmount(int a) { return a <= 50 ? a : (a - 50) * 4 + 50; }
 
 bool isBlack(const SettingsColour& c) { return c.red == 0 && c.green == 0 && c.blue == 0; }
-
 
 }  // namespace
 
@@ -132,8 +131,8 @@ DirectionKernel directionKernel(int angleDeg) {
     int32_t e, f, d;
     double gain;
   };
-  static constexpr Step kSteps[4] = {{2, 0, 0, 1.0}, {1, 1, 0, 0.934}, {0, 2, 0, 0.7071},
-                                     {0, 1, 1, 0.934}};
+  static constexpr Step kSteps[4] = {
+      {2, 0, 0, 1.0}, {1, 1, 0, 0.934}, {0, 2, 0, 0.7071}, {0, 1, 1, 0.934}};
   const Step& s = kSteps[k % 4];
   const auto h = static_cast<int32_t>(s.gain * 322.56);
   switch (k / 4) {
@@ -175,14 +174,12 @@ std::unique_ptr<ShadingPlan> deriveShadingPlan(const ShadingInputs& in) {
   // ---- Lights.
   const int gobo1 = sliderValue(s, &EffectSettings::gobo1);
   const int gobo2 = sliderValue(s, &EffectSettings::gobo2);
-  p.lights[0] = lightPlan(lightComponent(s, &EffectSettings::light1X),
-                          lightComponent(s, &EffectSettings::light1Y),
-                          lightComponent(s, &EffectSettings::light1Z), s.colours[light1Color],
-                          gobo1, g);
-  p.lights[1] = lightPlan(lightComponent(s, &EffectSettings::light2X),
-                          lightComponent(s, &EffectSettings::light2Y),
-                          lightComponent(s, &EffectSettings::light2Z), s.colours[light2Color],
-                          gobo2, g);
+  p.lights[0] = lightPlan(
+      lightComponent(s, &EffectSettings::light1X), lightComponent(s, &EffectSettings::light1Y),
+      lightComponent(s, &EffectSettings::light1Z), s.colours[light1Color], gobo1, g);
+  p.lights[1] = lightPlan(
+      lightComponent(s, &EffectSettings::light2X), lightComponent(s, &EffectSettings::light2Y),
+      lightComponent(s, &EffectSettings::light2Z), s.colours[light2Color], gobo2, g);
   p.lightCount = unlit ? 0 : (isBlack(s.colours[light2Color]) ? 1 : 2);
 
   // ---- Weights and factors.
@@ -199,7 +196,7 @@ std::unique_ptr<ShadingPlan> deriveShadingPlan(const ShadingInputs& in) {
   const int gl = glassiness * 256 / 100;
   p.reflectionWeight = static_cast<float>(rw);
   p.diffuseWeight = static_cast<float>(dw);
-  p.reflection = !reflects ? ReflectionMode::none
+  p.reflection = !reflects                     ? ReflectionMode::none
                  : s.sphericalEnvironment != 0 ? ReflectionMode::spherical
                                                : ReflectionMode::flat;
 
@@ -210,7 +207,8 @@ std::unique_ptr<ShadingPlan> deriveShadingPlan(const ShadingInputs& in) {
   p.spotScale = static_cast<float>(gloss * 5) * p.glareRadius / 75.0f;
   p.glassiness = static_cast<float>(gl);
   p.glassDiffuse = static_cast<float>(256 - gl) / 256.0f;
-  p.glareGlass = static_cast<float>(gl) * (256.0f - static_cast<float>(rw * rw) / 256.0f) / 65536.0f;
+  p.glareGlass =
+      static_cast<float>(gl) * (256.0f - static_cast<float>(rw * rw) / 256.0f) / 65536.0f;
   p.causticStrength = unlit ? 0.0f : static_cast<float>(caustic) * static_cast<float>(gl) / 75.0f;
   p.glassy = gl > 0 && !unlit;
 
@@ -238,8 +236,8 @@ std::unique_ptr<ShadingPlan> deriveShadingPlan(const ShadingInputs& in) {
   p.reflectionSlopeGain = static_cast<float>(gl) / 256.0f * static_cast<float>(rw) / 256.0f;
   // Partly reflective glass (unlit or not) also shows the mirrored environment.
   p.mirror = gl > 0 && rw > 0 && dw > 0;
-  p.mirrorGain = p.mirror ? static_cast<float>(dw) * static_cast<float>(gl) / 65536.0f / 128.0f
-                          : 0.0f;
+  p.mirrorGain =
+      p.mirror ? static_cast<float>(dw) * static_cast<float>(gl) / 65536.0f / 128.0f : 0.0f;
 
   // ---- Colour tables.
   p.iridescence = iridescenceTable(sliderValue(s, &EffectSettings::iridescence),
@@ -259,18 +257,17 @@ std::unique_ptr<ShadingPlan> deriveShadingPlan(const ShadingInputs& in) {
 
   // ---- Tarnish and abrasion curvature.
   const double curvatureUnit = 256.0 / (g.scale * 50.0) / 290.4;
-  p.hollowScale = static_cast<float>(
-      weatheringAmount(sliderValue(s, &EffectSettings::tarnish)) * curvatureUnit);
-  p.ridgeScale = static_cast<float>(
-      weatheringAmount(sliderValue(s, &EffectSettings::abrasion)) * curvatureUnit);
+  p.hollowScale = static_cast<float>(weatheringAmount(sliderValue(s, &EffectSettings::tarnish)) *
+                                     curvatureUnit);
+  p.ridgeScale = static_cast<float>(weatheringAmount(sliderValue(s, &EffectSettings::abrasion)) *
+                                    curvatureUnit);
 
   // ---- The "height" material.
   const int blotches = sliderValue(s, &EffectSettings::blotches);
   p.heightMinimum = in.heights.minimum;
   p.heightTop = 255.0f - static_cast<float>(blotches * 31) / 100.0f;
-  p.heightRange = std::max(in.heights.maximum - in.heights.minimum +
-                               static_cast<float>(blotches * 320) / 100.0f,
-                           1.0f);
+  p.heightRange = std::max(
+      in.heights.maximum - in.heights.minimum + static_cast<float>(blotches * 320) / 100.0f, 1.0f);
   p.blotchDarkening = static_cast<float>(blotches) * 4000.0f;
 
   // ---- Weathering.

@@ -13,9 +13,9 @@
 #include <memory>
 #include <optional>
 
+#include "base/rect.h"
 #include "pictures/environment_sampler.h"
 #include "render/final_pass.h"
-#include "base/rect.h"
 #include "render/profile_table.h"
 #include "render/shading_maths.h"
 #include "render/wavelength_tables.h"
@@ -103,8 +103,8 @@ struct ShadingPlan {
   ShadingMaterial material = ShadingMaterial::lit;
   int lightCount = 1;  // lights that are on: light 1 always, light 2 unless black; 0 unlit
   ReflectionMode reflection = ReflectionMode::none;
-  bool glassy = false;  // glassiness above 0: the glare and caustic terms
-  bool mirror = false;  // the mirrored environment sample of partly reflective glass
+  bool glassy = false;          // glassiness above 0: the glare and caustic terms
+  bool mirror = false;          // the mirrored environment sample of partly reflective glass
   BandKernel kernel = nullptr;  // picked by makeShadingPlan (render/surface_shader.h)
 
   // ---- Where pixels are.
@@ -122,19 +122,19 @@ struct ShadingPlan {
   std::array<LightPlan, 2> lights{};
 
   // ---- Weights and factors (settings / image derived), 256ths unless said.
-  float reflectionWeight = 0.0f;  // Rw: reflection x 256 / 100, whole
-  float diffuseWeight = 256.0f;   // Dw = 256 - Rw
-  float glareRadius = 0.0f;       // a = glare x 1.5
+  float reflectionWeight = 0.0f;    // Rw: reflection x 256 / 100, whole
+  float diffuseWeight = 256.0f;     // Dw = 256 - Rw
+  float glareRadius = 0.0f;         // a = glare x 1.5
   float inverseGlareRadius = 0.0f;  // 1 / a, 0 when a is 0
   float glossStrength = 0.0f;       // Gs = gloss x 5 (0 unlit)
   float glossPerDivisor = 0.0f;     // Gs / (a x 75), 0 when a is 0
   float spotScale = 0.0f;           // gloss x 5 x a / 75
-  float glassiness = 0.0f;        // Gl = glassiness x 256 / 100, whole
-  float glassDiffuse = 1.0f;      // (256 - Gl) / 256: glass lets the diffuse light through
-  float glareGlass = 0.0f;        // Gl' = Gl x (256 - Rw^2 / 256) / 65536
-  float causticStrength = 0.0f;   // Cs = caustic x Gl / 75 (0 unlit)
-  float causticGain = 0.0f;       // 8960 / k / 256, k = |height| in 1..35
-  float causticOffset = 0.0f;     // (35 - k)^2 x 255 / 1225
+  float glassiness = 0.0f;          // Gl = glassiness x 256 / 100, whole
+  float glassDiffuse = 1.0f;        // (256 - Gl) / 256: glass lets the diffuse light through
+  float glareGlass = 0.0f;          // Gl' = Gl x (256 - Rw^2 / 256) / 65536
+  float causticStrength = 0.0f;     // Cs = caustic x Gl / 75 (0 unlit)
+  float causticGain = 0.0f;         // 8960 / k / 256, k = |height| in 1..35
+  float causticOffset = 0.0f;       // (35 - k)^2 x 255 / 1225
   // Catchlight colour index = causticIndexBase + causticIndexStep x slope, from the
   // iridescence span |height| + 20 and reach max(|height x 300 / 45|, span).
   float causticIndexBase = 0.0f;

@@ -60,7 +60,8 @@ void lightPass(const ShadingPlan& plan, const FieldRows& rows, int32_t xs, int32
   const float* __restrict top = rows.row + xs;
   const float* __restrict bottom = rows.below + xs;
   float* __restrict slope = cols.slope;
-  for (int i = 0; i < n; ++i) slope[i] = surfaceSlope({top[i], top[i + 1], bottom[i], bottom[i + 1]});
+  for (int i = 0; i < n; ++i)
+    slope[i] = surfaceSlope({top[i], top[i + 1], bottom[i], bottom[i + 1]});
 
   const float diffuseShare = plan.diffuseWeight * (1.0f / 256.0f);
   const float glassDiffuse = plan.glassDiffuse;
@@ -81,8 +82,8 @@ void lightPass(const ShadingPlan& plan, const FieldRows& rows, int32_t xs, int32
     const KernelWeights specular = l.specular;
     const KernelWeights caustic = l.caustic;
     const float es = l.specularOffset;
-    const float goboStart = l.goboOrigin + l.goboStepY * static_cast<float>(y) +
-                            l.goboStepX * static_cast<float>(xs);
+    const float goboStart =
+        l.goboOrigin + l.goboStepY * static_cast<float>(y) + l.goboStepX * static_cast<float>(xs);
     const float goboStep = l.goboStepX;
     const float goboFloor = l.goboFloor;
     const float goboGain = l.goboGain;
@@ -96,7 +97,8 @@ void lightPass(const ShadingPlan& plan, const FieldRows& rows, int32_t xs, int32
     float* __restrict catchOut = c.catchlight;
     for (int i = 0; i < n; ++i) {
       const QuadHeights h{top[i], top[i + 1], bottom[i], bottom[i + 1]};
-      const float pass = goboLevel(goboStart + goboStep * static_cast<float>(i), goboFloor, goboGain);
+      const float pass =
+          goboLevel(goboStart + goboStep * static_cast<float>(i), goboFloor, goboGain);
       const float response = kernelResponse(diffuse, h);
       const float level = response + 256.0f;
       const float p = kernelResponse(specular, h);
@@ -105,21 +107,22 @@ void lightPass(const ShadingPlan& plan, const FieldRows& rows, int32_t xs, int32
       levelOut[i] = level;
       responseOut[i] = response;
       diffuseOut[i] = diffuseLevel(level, glassDiffuse, diffuseShare) * pass * (1.0f / 65536.0f);
-      specularOut[i] = spotLevel(p, q, es, radius, inverseRadius, spotScale) * pass * (1.0f / 256.0f);
+      specularOut[i] =
+          spotLevel(p, q, es, radius, inverseRadius, spotScale) * pass * (1.0f / 256.0f);
       if constexpr (kGlassy) {
         const float gloss = squareGloss(p, q, es, radius, glossPerDivisor);
         const float glare = glareLevel(gloss, response, h.h00, profileLast, fade, inverseFade);
         glareOut[i] = wholePart(glare * glareGlass) * pass * (1.0f / 65536.0f);
-        catchOut[i] = causticLevel(kernelResponse(caustic, h), causticGain, causticOffset,
-                                   causticStrength) * pass * (1.0f / 65536.0f);
+        catchOut[i] =
+            causticLevel(kernelResponse(caustic, h), causticGain, causticOffset, causticStrength) *
+            pass * (1.0f / 65536.0f);
       }
     }
   }
 }
 
 // The iridescence tint and, for glass, the catchlight colour: table look-ups.
-template <bool kGlassy>
-void tintPass(const ShadingPlan& plan, int n, ShadingColumns& cols) {
+template <bool kGlassy> void tintPass(const ShadingPlan& plan, int n, ShadingColumns& cols) {
   constexpr float k = 1.0f / 256.0f;
   for (int i = 0; i < n; ++i) {
     const ColourTriple t = iridescenceAt(plan.iridescence, cols.slope[i]);
@@ -198,7 +201,8 @@ void pointPass(const ShadingPlan& plan, const FieldRows& rows, const FlatCoordin
     const float* __restrict top = rows.row + xs;
     const float* __restrict bottom = rows.below + xs;
     const float positionV = plan.spherePositionV + plan.spherePositionStepV * static_cast<float>(y);
-    const float positionU = plan.spherePositionU + plan.spherePositionStepU * static_cast<float>(xs);
+    const float positionU =
+        plan.spherePositionU + plan.spherePositionStepU * static_cast<float>(xs);
     const float stepU = plan.spherePositionStepU;
     for (int i = 0; i < n; ++i) {
       const float u = positionU + stepU * static_cast<float>(i);
@@ -212,15 +216,14 @@ void pointPass(const ShadingPlan& plan, const FieldRows& rows, const FlatCoordin
 
 // The environment over each pixel's footprint, times the reflection strength; for partly
 // reflective glass also the mirrored sample.
-template <bool kMirror>
-void environmentPass(const ShadingPlan& plan, int n, ShadingColumns& cols) {
+template <bool kMirror> void environmentPass(const ShadingPlan& plan, int n, ShadingColumns& cols) {
   const EnvironmentSampler& environment = *plan.environment;
   const auto& points = cols.points;
   float* u = cols.footprintU;
   float* v = cols.footprintV;
   float* lod = cols.levelOfDetail;
-  environment.footprints(points[0], points[1], points[2], points[3], points[4], points[5], n, u,
-                         v, lod);
+  environment.footprints(points[0], points[1], points[2], points[3], points[4], points[5], n, u, v,
+                         lod);
   environment.sampleFootprints(u, v, lod, n, cols.reflected[0], cols.reflected[1],
                                cols.reflected[2]);
   const float base = plan.reflectionBase;
@@ -242,8 +245,8 @@ void environmentPass(const ShadingPlan& plan, int n, ShadingColumns& cols) {
       const int level = static_cast<int>(lod[i]);
       const Rgba e2 = environment.sampleAt(1.0f - points[4][i], 1.0f - points[5][i], level,
                                            lod[i] - static_cast<float>(level));
-      const float m = plan.mirrorGain *
-                      reflectionStrength(cols.slope[i], plan.reflectionBase, plan.reflectionSlopeGain);
+      const float m = plan.mirrorGain * reflectionStrength(cols.slope[i], plan.reflectionBase,
+                                                           plan.reflectionSlopeGain);
       cols.mirrored[0][i] = e2.red * cols.source[0][i] * m;
       cols.mirrored[1][i] = e2.green * cols.source[1][i] * m;
       cols.mirrored[2][i] = e2.blue * cols.source[2][i] * m;
@@ -427,15 +430,14 @@ void shadeHeightBand(const ShadingPlan& plan, BandBuffer& band, const Rect32& re
       const int32_t xr = x - region.left;
       const HeightMaterialTerms t = weathering.heightTerms(xr, yr);
       const float depth = (row[xr] - plan.heightMinimum) * top -
-                          4.0f * t.mossRelief * t.mossCoverage -
-                          t.blotchCoverage * t.blotchValue + plan.blotchDarkening;
+                          4.0f * t.mossRelief * t.mossCoverage - t.blotchCoverage * t.blotchValue +
+                          plan.blotchDarkening;
       *out = greyMaterial(top - depth * inverseRange);
     }
   }
 }
 
-template <int kLights, bool kGlassy, class W>
-BandKernel litKernel(const ShadingPlan& p) {
+template <int kLights, bool kGlassy, class W> BandKernel litKernel(const ShadingPlan& p) {
   // The mirrored sample needs glassiness, which the plain lit kernels do not have.
   constexpr bool kCanMirror = kGlassy || kLights == 0;
   switch (p.reflection) {
@@ -455,8 +457,7 @@ BandKernel litKernel(const ShadingPlan& p) {
   return &shadeLitBand<kLights, kGlassy, ReflectionMode::none, false, W>;
 }
 
-template <class W>
-BandKernel kernelWith(const ShadingPlan& p) {
+template <class W> BandKernel kernelWith(const ShadingPlan& p) {
   const bool twoLights = p.lightCount >= 2;
   switch (p.material) {
     case ShadingMaterial::tarnishMap: return &shadeCurvatureBand<true>;

@@ -8,8 +8,7 @@
 namespace orichalcumite {
 namespace {
 
-void samplePictureGreen(const void* tile, const float* u, float v, int32_t count,
-                        float* green) {
+void samplePictureGreen(const void* tile, const float* u, float v, int32_t count, float* green) {
   static_cast<const Picture*>(tile)->sampleGreenRow(u, v, count, green);
 }
 
@@ -55,8 +54,7 @@ TexturePlan texturePlan(const TextureParams& params, int previewScale) {
   return plan;
 }
 
-void textureRowCoordinates(const TexturePlan& plan, int32_t y, int32_t count, float* u,
-                           float& v) {
+void textureRowCoordinates(const TexturePlan& plan, int32_t y, int32_t count, float* u, float& v) {
   v = tileCoordinate(y * plan.step / 100 + plan.offsetY - 2, plan.tile.height);
   for (int32_t x = 0; x < count; ++x)
     u[x] = tileCoordinate(x * plan.step / 100 + plan.offsetX - 2, plan.tile.width);

@@ -47,9 +47,9 @@ int32_t textureZoomFactor(int zoom);
 struct TexturePlan {
   bool active = false;  // false: the pass does nothing
   int32_t zoomFactor = 1;
-  float factor = 0.0f;      // f: the depth changes by 2 x t x 255 x f
-  int64_t step = 0;         // image pixel to texel step in 1/128 texels, times 100
-  int64_t offsetX = 0;      // pan (and preview offset) in 1/128 texels
+  float factor = 0.0f;  // f: the depth changes by 2 x t x 255 x f
+  int64_t step = 0;     // image pixel to texel step in 1/128 texels, times 100
+  int64_t offsetX = 0;  // pan (and preview offset) in 1/128 texels
   int64_t offsetY = 0;
   TextureTile tile;
 };
@@ -64,8 +64,7 @@ float wrapTileCoordinate(double t);
 // Tile coordinates of row y: u[x] for the `count` pixels of the row and v, each in 0..1
 // (a negative whole tile position maps to 1). Pixel x sits at
 // (x x step / 100 + offsetX - 2) / 128 texels, wrapped into the tile.
-void textureRowCoordinates(const TexturePlan& plan, int32_t y, int32_t count, float* u,
-                           float& v);
+void textureRowCoordinates(const TexturePlan& plan, int32_t y, int32_t count, float* u, float& v);
 
 // The pass over `count` depths of region row y: each depth changes by
 // -2 x ((t x -255) x f), t the green of the tile at the pixel. `scratch` holds 2 x count

@@ -39,20 +39,19 @@ float wholePart(double v) { return static_cast<float>(std::trunc(v)); }
 
 }  // namespace
 
-Chromaticity spectralLocus(int k) {
-  return kLocus[std::clamp(k, 0, kLocusEntries - 1)];
-}
+Chromaticity spectralLocus(int k) { return kLocus[std::clamp(k, 0, kLocusEntries - 1)]; }
 
 ColourTriple linearRgbOfChromaticity(const Chromaticity& c) {
   const double x = c.x;
   const double y = c.y;
   const double z = 1.0 - x - y;
-  const double r = (0.79 * (0.6 * x - 0.29 * y) + (0.0174 - 0.09) * z +
-                    0.11 * (0.15 * y - 0.06 * x)) / 0.2268;
-  const double g = (0.79 * (0.64 * y - 0.33 * x) + (0.0495 - 0.0384) * z +
-                    0.03 * (0.06 * x - 0.15 * y)) / 0.2268;
-  const double b = ((0.384 - 0.0957) * z + 0.11 * (0.33 * x - 0.64 * y) +
-                    0.03 * (0.29 * y - 0.6 * x)) / 0.2268;
+  const double r =
+      (0.79 * (0.6 * x - 0.29 * y) + (0.0174 - 0.09) * z + 0.11 * (0.15 * y - 0.06 * x)) / 0.2268;
+  const double g =
+      (0.79 * (0.64 * y - 0.33 * x) + (0.0495 - 0.0384) * z + 0.03 * (0.06 * x - 0.15 * y)) /
+      0.2268;
+  const double b =
+      ((0.384 - 0.0957) * z + 0.11 * (0.33 * x - 0.64 * y) + 0.03 * (0.29 * y - 0.6 * x)) / 0.2268;
   return {static_cast<float>(std::max(r, 0.0)), static_cast<float>(std::max(g, 0.0)),
           static_cast<float>(std::max(b, 0.0))};
 }
@@ -145,8 +144,7 @@ CausticColourTable causticColourTable(bool white) {
     const auto f = static_cast<float>(position - i);
     const ColourTriple& a = palette[static_cast<size_t>(i)];
     const ColourTriple& b = palette[static_cast<size_t>(i + 1)];
-    table[static_cast<size_t>(c)] = {a.red + (b.red - a.red) * f,
-                                     a.green + (b.green - a.green) * f,
+    table[static_cast<size_t>(c)] = {a.red + (b.red - a.red) * f, a.green + (b.green - a.green) * f,
                                      a.blue + (b.blue - a.blue) * f};
   }
   return table;

@@ -1,6 +1,6 @@
 // Colours of the visible spectrum for the shader's thin-film iridescence and its rainbow
-// catchlights: the locus of pure spectral colours of the 2-degree observer, its conversion to linear
-// RGB, the two spectral palettes built from it and the per-render colour tables.
+// catchlights: the locus of pure spectral colours of the 2-degree observer, its conversion to
+// linear RGB, the two spectral palettes built from it and the per-render colour tables.
 //
 // Wavelengths run 380..780 nm in 5 nm steps (81 samples, index k = (nm - 380) / 5).
 #pragma once

@@ -3,8 +3,8 @@
 #include <new>
 #include <utility>
 
-#include "render/final_pass.h"
 #include "base/random_generator.h"
+#include "render/final_pass.h"
 
 namespace orichalcumite {
 namespace {
@@ -33,8 +33,8 @@ constexpr float kLongNoiseRun = 12.0f;
 
 // The noise blend over a run of pixels in one cell: the corner blends left and right of
 // each pixel, mixed by the fade of its place across the cell.
-void blendNoise(const float* __restrict fraction, float alphaLeft, float betaLeft,
-                float alphaRight, float betaRight, int32_t count, float* __restrict out) {
+void blendNoise(const float* __restrict fraction, float alphaLeft, float betaLeft, float alphaRight,
+                float betaRight, int32_t count, float* __restrict out) {
   for (int32_t i = 0; i < count; ++i) {
     const float fx = fraction[i];
     const float left = fx * alphaLeft + betaLeft;
@@ -60,7 +60,8 @@ void mossStep(const WeatheringPlan& plan, const HeightView& heights, int32_t r,
   s.mossRingNext = (s.mossRingNext + 1) % 5;
   // The ring's oldest row (r - 2) is the one the next row will replace.
   const float* __restrict g[5];
-  for (int k = 0; k < 5; ++k) g[k] = s.mossRing[static_cast<size_t>((s.mossRingNext + k) % 5)].data();
+  for (int k = 0; k < 5; ++k)
+    g[k] = s.mossRing[static_cast<size_t>((s.mossRingNext + k) % 5)].data();
 
   // The 5 x 5 weights are symmetric: each column of them is one of three columns of weights
   // over dy, so P is five column sums of three kinds.
@@ -103,7 +104,8 @@ void blotchRow(const WeatheringPlan& plan, int32_t y, WeatheringScratch& s, floa
                      plan.scale, v, count, s.noise, s.octaves[static_cast<size_t>(k)].data());
   // The jitter's half, whole, per pixel first: a table look-up the loop below cannot vector.
   float* __restrict jitter = s.blotchJitter.data();
-  for (int32_t x = 0; x < count; ++x) jitter[x] = static_cast<float>(jitterAt(plan.jitter, x, y) >> 1);
+  for (int32_t x = 0; x < count; ++x)
+    jitter[x] = static_cast<float>(jitterAt(plan.jitter, x, y) >> 1);
   const float* __restrict n0 = s.octaves[0].data();
   const float* __restrict n1 = s.octaves[1].data();
   const float* __restrict n2 = s.octaves[2].data();
@@ -114,7 +116,8 @@ void blotchRow(const WeatheringPlan& plan, int32_t y, WeatheringScratch& s, floa
                             n3[x], jitter[x]);
   if (index) {
     for (int32_t x = 0; x < count; ++x)
-      index[x] = static_cast<uint8_t>(lichenIndex(n0[x], plan.octaveWeight2 * n1[x], plan.octaveWeight3 * n2[x]));
+      index[x] = static_cast<uint8_t>(
+          lichenIndex(n0[x], plan.octaveWeight2 * n1[x], plan.octaveWeight3 * n2[x]));
   }
 }
 
@@ -134,13 +137,13 @@ void improvedNoiseRow(const NoiseTables& tables, float frequency, int32_t uStart
   const float xFirst = frequency * static_cast<float>(uStart);
   const float xLast = frequency * static_cast<float>(uLast);
   if (!(std::fabs(y) < kNoiseLimit) || !(std::fabs(xFirst) < kNoiseLimit) ||
-      !(std::fabs(xLast) < kNoiseLimit) || !(frequency > 0.0f) || uStep < 1 ||
-      uLast > INT32_MAX) {
+      !(std::fabs(xLast) < kNoiseLimit) || !(frequency > 0.0f) || uStep < 1 || uLast > INT32_MAX) {
     // Out where no fraction is left, or running backwards: the plain function serves.
     for (int32_t i = 0; i < count; ++i)
-      out[i] = improvedNoise(
-          tables, frequency * static_cast<float>(static_cast<int64_t>(uStart) + static_cast<int64_t>(i) * uStep),
-          y);
+      out[i] = improvedNoise(tables,
+                             frequency * static_cast<float>(static_cast<int64_t>(uStart) +
+                                                            static_cast<int64_t>(i) * uStep),
+                             y);
     return;
   }
   const float floorY = std::floor(y);
@@ -273,7 +276,8 @@ void flowWater(const WeatheringPlan& plan, const float* __restrict row, RandomGe
     for (int32_t i = 0; i < width; ++i) {
       // A third difference along the row; a NaN depth counts as level.
       const float slope =
-          (3.0f * row[i + 2] + 9.0f * row[i] - 3.0f * row[i - 1] - 9.0f * row[i + 1]) * inverseScale;
+          (3.0f * row[i + 2] + 9.0f * row[i] - 3.0f * row[i - 1] - 9.0f * row[i + 1]) *
+          inverseScale;
       const float standIn = stand[i];
       const float o = (std::fabs(slope) > 9.0f ? slope : standIn) + added[i];
       // Water runs more readily to the left than to the right. (Written with masks rather

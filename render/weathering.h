@@ -90,8 +90,8 @@ inline float blotchValue(const WeatheringPlan& p, float t, float w, float d, flo
   // within 0..2 I, so the product stays small.
   const float j = (value - p.blotchThreshold) * 600.0f;
   const auto whole = static_cast<float>(static_cast<int32_t>(j > -1.0f ? j : -1.0f));
-  const auto b = static_cast<float>(
-      static_cast<int32_t>(halfJitter * p.inverseScale + whole * p.blotchGain));
+  const auto b =
+      static_cast<float>(static_cast<int32_t>(halfJitter * p.inverseScale + whole * p.blotchGain));
   return whole >= 0.0f ? b : 0.0f;
 }
 
@@ -134,7 +134,7 @@ struct WeatheringScratch {
   std::array<std::vector<float>, kBlotchOctaves> octaves;
   NoiseRowScratch noise;
   std::vector<float> blotchJitter;  // per column: the jitter's half, whole
-  int32_t blotchRow = -1;  // the row blotchHere holds; -1 none
+  int32_t blotchRow = -1;           // the row blotchHere holds; -1 none
 
   // Moss: five rows of height plus jitter (columns -2..width + 3, at index column + 2), kept
   // as a ring; their three weighted column sums; the smoothed height P of the previous and

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "render/shading_maths.h"
 #include "base/random_generator.h"
+#include "render/shading_maths.h"
 
 namespace orichalcumite {
 namespace {
@@ -17,7 +17,7 @@ WeatheringLayers::WeatheringLayers(const ShadingPlan& plan, ShadingScratch& scra
     : plan_(plan), layers_(plan.weathering), scratch_(scratch), state_(scratch.weathering) {
   for (int k = 0; k < 2; ++k)
     for (int ch = 0; ch < 3; ++ch)
-      litColour_[k][ch] = plan.lightCount == 0 ? (k == 0 ? 1.0f : 0.0f)
+      litColour_[k][ch] = plan.lightCount == 0  ? (k == 0 ? 1.0f : 0.0f)
                           : k < plan.lightCount ? plan.lights[static_cast<size_t>(k)].colour[ch]
                                                 : 0.0f;
 }
@@ -28,11 +28,13 @@ void WeatheringLayers::beginRow(int32_t y) {
     if (layers_.curvature) {
       float* j = scratch_.curvature.data();
       curvatureRow(plan_.heights, y, 0, width, scratch_.columnSums.data(), j);
-      for (int32_t x = 0; x < width; ++x) j[x] = scaledCurvature(j[x], plan_.hollowScale, plan_.ridgeScale);
+      for (int32_t x = 0; x < width; ++x)
+        j[x] = scaledCurvature(j[x], plan_.hollowScale, plan_.ridgeScale);
     }
     if (layers_.rain) {
       if (y == 0) startRain(layers_, scratch_.random, state_);
-      flowWater(layers_, plan_.heights.origin + static_cast<std::ptrdiff_t>(y) * plan_.heights.stride,
+      flowWater(layers_,
+                plan_.heights.origin + static_cast<std::ptrdiff_t>(y) * plan_.heights.stride,
                 scratch_.random, state_);
     }
   }
@@ -60,7 +62,8 @@ void WeatheringLayers::wet(int32_t /*y*/, int32_t x0, int32_t count, ShadingColu
 void WeatheringLayers::apply(int32_t y, int32_t x0, int32_t count, ShadingColumns& columns) {
   const int n = static_cast<int>(count);
   if (layers_.curvature) litLevels(n, columns, kTarnishSqueeze, litTarnish_);
-  if ((layers_.rain && !layers_.wetRain) || layers_.dust) litLevels(n, columns, kStainSqueeze, litStain_);
+  if ((layers_.rain && !layers_.wetRain) || layers_.dust)
+    litLevels(n, columns, kStainSqueeze, litStain_);
   if (layers_.curvature) tarnish(x0, n, columns);
   if (layers_.rain) stains(n, columns);
   if (layers_.curvature) abrasion(x0, n, columns);
@@ -146,7 +149,8 @@ void WeatheringLayers::stains(int count, ShadingColumns& columns) const {
       const int32_t d = stain_[i];
       if (d <= 0) continue;
       const LayerColour& s = ramp[static_cast<size_t>(std::min(d, kStainRampEntries - 1))];
-      for (int ch = 0; ch < 3; ++ch) columns.colour[ch][i] *= s[static_cast<size_t>(ch)] * (1.0f / 256.0f);
+      for (int ch = 0; ch < 3; ++ch)
+        columns.colour[ch][i] *= s[static_cast<size_t>(ch)] * (1.0f / 256.0f);
     }
     return;
   }
@@ -181,9 +185,11 @@ void WeatheringLayers::lichen(int32_t x0, int count, ShadingColumns& columns) {
     LayerColour x = layers_.lichenRamp[index[i]];
     if (layers_.rain && d > 0) {
       if (layers_.wetRain) {
-        const LayerColour& s = layers_.stainRamp[static_cast<size_t>(std::min(d, kStainRampEntries - 1))];
+        const LayerColour& s =
+            layers_.stainRamp[static_cast<size_t>(std::min(d, kStainRampEntries - 1))];
         const auto v = static_cast<float>(std::min(d, 255)) * 0.25f;
-        for (size_t ch = 0; ch < 3; ++ch) x[ch] = mixToward(x[ch], x[ch] * s[ch] * (1.0f / 256.0f), v);
+        for (size_t ch = 0; ch < 3; ++ch)
+          x[ch] = mixToward(x[ch], x[ch] * s[ch] * (1.0f / 256.0f), v);
       } else {
         const int32_t dl = std::min(d, 255);
         const LayerColour& s = layers_.stainRamp[static_cast<size_t>(dl)];
@@ -199,7 +205,8 @@ void WeatheringLayers::lichen(int32_t x0, int count, ShadingColumns& columns) {
       for (int k = 0; k < lights; ++k) {
         const LightPlan& l = plan_.lights[static_cast<size_t>(k)];
         const LightColumns& lc = columns.lights[k];
-        const float level = bumpLevel(lc.response[i] - kernelResponse(l.diffuse, bump)) * lc.pass[i];
+        const float level =
+            bumpLevel(lc.response[i] - kernelResponse(l.diffuse, bump)) * lc.pass[i];
         for (int ch = 0; ch < 3; ++ch) light[ch] += level * l.colour[ch];
       }
       for (size_t ch = 0; ch < 3; ++ch) x[ch] *= light[ch] * (1.0f / 65536.0f);
@@ -249,18 +256,20 @@ void WeatheringLayers::moss(int32_t y, int32_t x0, int count, ShadingColumns& co
         const LightPlan& l = plan_.lights[static_cast<size_t>(k)];
         const LightColumns& lc = columns.lights[k];
         const float response = lc.response[i];
-        const float level = bumpLevel(response - kernelResponse(l.diffuse, bump)) * lc.pass[i] *
-                            (1.0f / 65536.0f);
+        const float level =
+            bumpLevel(response - kernelResponse(l.diffuse, bump)) * lc.pass[i] * (1.0f / 65536.0f);
         const float s = shade[static_cast<size_t>(tableIndex(std::fabs(response) * 0.5f))];
         for (size_t ch = 0; ch < 3; ++ch) x3[ch] += level * mossColour(s, ch) * l.colour[ch];
       }
     }
-    for (int ch = 0; ch < 3; ++ch) columns.colour[ch][i] = mixToward(columns.colour[ch][i], x3[ch], w);
+    for (int ch = 0; ch < 3; ++ch)
+      columns.colour[ch][i] = mixToward(columns.colour[ch][i], x3[ch], w);
   }
 }
 
 void WeatheringLayers::dust(int32_t y, int32_t x0, int count, ShadingColumns& columns) {
-  const float* row = plan_.heights.origin + static_cast<std::ptrdiff_t>(y) * plan_.heights.stride + x0;
+  const float* row =
+      plan_.heights.origin + static_cast<std::ptrdiff_t>(y) * plan_.heights.stride + x0;
   const float* below = row + plan_.heights.stride;
   const float gain = layers_.dustGain;
   RandomGenerator& random = scratch_.random;
@@ -274,10 +283,11 @@ void WeatheringLayers::dust(int32_t y, int32_t x0, int count, ShadingColumns& co
   }
   for (int i = 0; i < count; ++i) {
     if (!(cover[i] > 0.0f)) continue;
-    const LayerColour& c = layers_.dustPalette[static_cast<size_t>(random.next() & (kDustPaletteEntries - 1))];
+    const LayerColour& c =
+        layers_.dustPalette[static_cast<size_t>(random.next() & (kDustPaletteEntries - 1))];
     for (int ch = 0; ch < 3; ++ch)
-      columns.colour[ch][i] =
-          mixToward(columns.colour[ch][i], lit(litStain_, ch, i, c[static_cast<size_t>(ch)]), cover[i]);
+      columns.colour[ch][i] = mixToward(
+          columns.colour[ch][i], lit(litStain_, ch, i, c[static_cast<size_t>(ch)]), cover[i]);
   }
 }
 

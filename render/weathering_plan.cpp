@@ -23,8 +23,8 @@ LayerColour layerColour(const SettingsColour& c) {
 }  // namespace
 
 bool hasWeathering(const WeatheringSettings& s) {
-  return s.tarnish != 0 || s.abrasion != 0 || s.rain != 0 || s.leakiness != 0 ||
-         s.blotches != 0 || s.moss != 0 || s.dust != 0;
+  return s.tarnish != 0 || s.abrasion != 0 || s.rain != 0 || s.leakiness != 0 || s.blotches != 0 ||
+         s.moss != 0 || s.dust != 0;
 }
 
 StainRamp dryStainRamp(const SettingsColour& dirt1, const SettingsColour& dirt2) {
@@ -37,9 +37,8 @@ StainRamp dryStainRamp(const SettingsColour& dirt1, const SettingsColour& dirt2)
     const double t = l < 256 ? 1.0 : 1.0 - (l - 255) / 1450.0;
     const int u = std::max(0, 2 * o - 256);
     for (int c = 0; c < 3; ++c)
-      ramp[static_cast<size_t>(l)][static_cast<size_t>(c)] = static_cast<float>(
-          static_cast<int>((u * b[static_cast<size_t>(c)] + (256 - u) * a[static_cast<size_t>(c)]) /
-                           256.0 * t));
+      ramp[static_cast<size_t>(l)][static_cast<size_t>(c)] = static_cast<float>(static_cast<int>(
+          (u * b[static_cast<size_t>(c)] + (256 - u) * a[static_cast<size_t>(c)]) / 256.0 * t));
   }
   return ramp;
 }
@@ -51,8 +50,8 @@ StainRamp wetStainRamp(const SettingsColour& dirt1, const SettingsColour& dirt2)
   for (int o = 0; o < kStainRampEntries; ++o) {
     const double t = std::clamp(std::max(-256 + 2 * o, 0) / 256.0, 0.0, 1.0);
     for (int c = 0; c < 3; ++c) {
-      const double base = a[static_cast<size_t>(c)] / 256.0 * (1.0 - t) +
-                          b[static_cast<size_t>(c)] / 256.0 * t;
+      const double base =
+          a[static_cast<size_t>(c)] / 256.0 * (1.0 - t) + b[static_cast<size_t>(c)] / 256.0 * t;
       ramp[static_cast<size_t>(o)][static_cast<size_t>(c)] =
           static_cast<float>(static_cast<int>(255.0 * std::pow(base, o * 0.01)));
     }
@@ -98,7 +97,8 @@ MossSlopeRamp mossSlopeRamp(const SettingsColour& moss2) {
   for (int k = 0; k < kMossSlopeRampEntries; ++k) {
     const int d = k < 81 ? 0 : (k - 80) * 256 / 175;
     for (size_t c = 0; c < 3; ++c)
-      ramp[static_cast<size_t>(k)][c] = static_cast<float>((steep[c] * d + whole[c] * (256 - d)) >> 8);
+      ramp[static_cast<size_t>(k)][c] =
+          static_cast<float>((steep[c] * d + whole[c] * (256 - d)) >> 8);
   }
   return ramp;
 }
@@ -107,7 +107,8 @@ MossShadeTable mossShadeTable(int blotchSize) {
   const double base = 1.0 - blotchSize * 0.0072;
   MossShadeTable table{};
   for (int l = 0; l < kMossShadeEntries; ++l)
-    table[static_cast<size_t>(l)] = static_cast<float>(static_cast<int>(256.0 * std::pow(base, l / 30.0)));
+    table[static_cast<size_t>(l)] =
+        static_cast<float>(static_cast<int>(256.0 * std::pow(base, l / 30.0)));
   return table;
 }
 
@@ -147,7 +148,8 @@ WeatheringPlan makeWeatheringPlan(const WeatheringInputs& in) {
   p.diffusionSide = s.diffusion * 64 / 100;
   p.diffusionCentre = 256 - 2 * p.diffusionSide;
   p.leakiness = s.leakiness;
-  if (p.rain) p.stainRamp = s.wetRain ? wetStainRamp(s.dirt1, s.dirt2) : dryStainRamp(s.dirt1, s.dirt2);
+  if (p.rain)
+    p.stainRamp = s.wetRain ? wetStainRamp(s.dirt1, s.dirt2) : dryStainRamp(s.dirt1, s.dirt2);
 
   p.dustGain = static_cast<float>(s.dust) / 64.0f;
   if (p.dust) p.dustPalette = dustPalette(s.dustColour, random);
@@ -161,8 +163,8 @@ WeatheringPlan makeWeatheringPlan(const WeatheringInputs& in) {
     p.octaveWeight3 = c.c3;
     p.octaveWeight4 = c.c2 * c.c3;
     p.blotchBase = c.c2 + 1.0f + c.c3 + c.c2 * c.c3;
-    p.blotchThreshold =
-        static_cast<float>((1.0 - std::sqrt(s.blotches / 200.0)) * static_cast<double>(p.blotchBase) * 2.0);
+    p.blotchThreshold = static_cast<float>((1.0 - std::sqrt(s.blotches / 200.0)) *
+                                           static_cast<double>(p.blotchBase) * 2.0);
     p.blotchGain = 2.0f / (c.c4 * 100.0f) / static_cast<float>(p.scale);
   }
 

@@ -107,13 +107,13 @@ struct WeatheringPlan {
   LayerColour abrasionColour{};
 
   // ---- Rain.
-  int32_t rainStart = 0;         // water at the top of the image: rain x 9
-  int32_t evaporationLevel = 0;  // evaporation x 9: water that leaves no stain
-  float wanderGain = 0.0f;       // wander / 400 per step of a random byte
-  int32_t diffusionSide = 0;     // f = diffusion x 64 / 100
-  int32_t diffusionCentre = 256; // 256 - 2f
+  int32_t rainStart = 0;          // water at the top of the image: rain x 9
+  int32_t evaporationLevel = 0;   // evaporation x 9: water that leaves no stain
+  float wanderGain = 0.0f;        // wander / 400 per step of a random byte
+  int32_t diffusionSide = 0;      // f = diffusion x 64 / 100
+  int32_t diffusionCentre = 256;  // 256 - 2f
   int32_t leakiness = 0;
-  StainRamp stainRamp{};         // dry or wet, as wetRain says
+  StainRamp stainRamp{};  // dry or wet, as wetRain says
 
   // ---- Dust.
   float dustGain = 0.0f;  // dust / 64
@@ -124,10 +124,10 @@ struct WeatheringPlan {
   const NoiseTables* noise = nullptr;  // the render's; required when blotches is on
   // Octave frequencies per image pixel: c4, c4 c0, c4 c1, c4 c1 c0.
   std::array<float, kBlotchOctaves> octaveFrequency{};
-  float octaveWeight2 = 0.0f;  // c2
-  float octaveWeight3 = 0.0f;  // c3
-  float octaveWeight4 = 0.0f;  // c2 c3
-  float blotchBase = 0.0f;     // I = c2 + 1 + c3 + c2 c3: the noise sum's mid value
+  float octaveWeight2 = 0.0f;    // c2
+  float octaveWeight3 = 0.0f;    // c3
+  float octaveWeight4 = 0.0f;    // c2 c3
+  float blotchBase = 0.0f;       // I = c2 + 1 + c3 + c2 c3: the noise sum's mid value
   float blotchThreshold = 0.0f;  // (1 - sqrt(blotches / 200)) x I x 2
   float blotchGain = 0.0f;       // 2 / (c4 x 100) / scale
   float inverseScale = 1.0f;

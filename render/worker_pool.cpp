@@ -122,8 +122,13 @@ using Clock = std::chrono::steady_clock;
 class Dispatcher {
  public:
   Dispatcher(PassKind kind, const Tiling& tiling, PassWork& work, int slots)
-      : kind_(kind), tiling_(tiling), work_(work), slots_(slots), events_(2 * slots),
-        threads_(static_cast<size_t>(slots)), units_(static_cast<size_t>(slots)) {}
+      : kind_(kind),
+        tiling_(tiling),
+        work_(work),
+        slots_(slots),
+        events_(2 * slots),
+        threads_(static_cast<size_t>(slots)),
+        units_(static_cast<size_t>(slots)) {}
 
   ~Dispatcher() {
     for (std::thread& t : threads_)

@@ -77,8 +77,8 @@ class EventSet {
 // One running unit, owned by the dispatcher from start to completion.
 struct WorkUnit {
   PassKind kind = PassKind::finalPass;
-  int status = -1;  // -1 being set up, 0 started, -2 the start signal could not be raised
-  Tiling tiling;    // with this unit's index and rectangle
+  int status = -1;       // -1 being set up, 0 started, -2 the start signal could not be raised
+  Tiling tiling;         // with this unit's index and rectangle
   void* band = nullptr;  // the unit's buffer, when its pass uses one
   int slot = 0;
 };

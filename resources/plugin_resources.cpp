@@ -79,8 +79,7 @@ constexpr uint16_t kOptionalParameterFlags = 0x8000;
 ByteWriter resourceWriter() { return ByteWriter(ByteOrder::littleEndian); }
 
 // Writes one PIPL property whose data `writeData` appends, then pads the data to 4 bytes.
-template <typename WriteData>
-void property(ByteWriter& w, uint32_t key, WriteData writeData) {
+template <typename WriteData> void property(ByteWriter& w, uint32_t key, WriteData writeData) {
   w.u32(kStandardVendor);
   w.u32(key);
   w.u32(0);  // property id

@@ -4,9 +4,9 @@
 #include <cmath>
 #include <cstring>
 
+#include "base/random_generator.h"
 #include "settings/enumerations.h"
 #include "settings/parameter_table.h"
-#include "base/random_generator.h"
 
 namespace orichalcumite {
 namespace {
@@ -136,8 +136,7 @@ void randomizeSettings(EffectSettings& s, RandomGenerator& rng) {
     // Wet stains darken: each channel becomes the 16-bit complement of an eighth of itself.
     for (ColourSlot slot : {rainColor1, rainColor2}) {
       SettingsColour& c = s.colours[slot];
-      for (uint16_t* ch : {&c.red, &c.green, &c.blue})
-        *ch = static_cast<uint16_t>(~(*ch / 8));
+      for (uint16_t* ch : {&c.red, &c.green, &c.blue}) *ch = static_cast<uint16_t>(~(*ch / 8));
     }
   }
 

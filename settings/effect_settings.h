@@ -54,9 +54,9 @@ struct EffectSettings {
   int32_t height;
   int32_t radius;
   int32_t smoothness;
-  int32_t textureChoice;  // TextureChoice 1..13
-  int32_t glue;           // GlueMode 1..74
-  int32_t shape;          // BevelShape 1..14
+  int32_t textureChoice;    // TextureChoice 1..13
+  int32_t glue;             // GlueMode 1..74
+  int32_t shape;            // BevelShape 1..14
   int32_t environmentSpin;  // quarter turns, 0..3
   int32_t gloss;
   int32_t glare;

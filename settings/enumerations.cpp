@@ -127,8 +127,7 @@ constexpr std::array<const EnumEntry*, 66> kGlueTerminology = [] {
   return order;
 }();
 
-template <size_t N>
-constexpr std::array<const EnumEntry*, N> allOf(const EnumEntry (&entries)[N]) {
+template <size_t N> constexpr std::array<const EnumEntry*, N> allOf(const EnumEntry (&entries)[N]) {
   std::array<const EnumEntry*, N> order{};
   for (size_t i = 0; i < N; ++i) order[i] = &entries[i];
   return order;

@@ -17,6 +17,8 @@ constexpr uint32_t kLong = fourCC("long");
 // and Y. Light 2 mirrors it.
 constexpr double kLight1XY = -0.70710677f * 0.6f;
 
+// The builders and the table are laid out by hand, one parameter a line.
+// clang-format off
 constexpr ParameterInfo slider(const char (&key)[5], const char* name, IntField field, double lo,
                                double hi, double factory, const char* tooltip,
                                bool keep = false) {
@@ -139,6 +141,7 @@ constexpr std::array<ParameterInfo, kDescriptorKeyCount> kParameters = {{
     slider("0074", "random seed", &EffectSettings::randomSeed, 0, 2047, 21, "Random seed"),
     flag("0075", "spherical environment", &EffectSettings::sphericalEnvironment, 0, "Use a spherical environment", kNotDeclared),
 }};
+// clang-format on
 
 uint16_t& channelOf(SettingsColour& c, int channel) {
   return channel == 0 ? c.red : channel == 1 ? c.green : c.blue;
@@ -184,9 +187,7 @@ void setParameterNumber(EffectSettings& s, const ParameterInfo& p, double value)
   if (p.kind != ParameterKind::boolean) value = std::clamp(value, p.minimum, p.maximum);
   switch (p.kind) {
     case ParameterKind::integer:
-    case ParameterKind::enumerated:
-      s.*(p.intField) = static_cast<int32_t>(value);
-      break;
+    case ParameterKind::enumerated: s.*(p.intField) = static_cast<int32_t>(value); break;
     case ParameterKind::boolean: s.*(p.intField) = value != 0 ? 1 : 0; break;
     case ParameterKind::lightComponent: s.*(p.floatField) = static_cast<float>(value); break;
     case ParameterKind::colourChannel:

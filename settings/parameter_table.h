@@ -27,19 +27,19 @@ using FloatField = float EffectSettings::*;
 using TextField = char (EffectSettings::*)[kTextCapacity];
 
 struct ParameterInfo {
-  uint32_t key;          // the four-character descriptor key ("0001", "SGky")
-  const char* name;      // scripting name, as the terminology declares it
-  bool inTerminology;    // false only for the spherical-environment key "0075"
-  uint32_t declaredType; // the terminology's type: "long" or the enumeration's type code
+  uint32_t key;           // the four-character descriptor key ("0001", "SGky")
+  const char* name;       // scripting name, as the terminology declares it
+  bool inTerminology;     // false only for the spherical-environment key "0075"
+  uint32_t declaredType;  // the terminology's type: "long" or the enumeration's type code
   ParameterKind kind;
-  IntField intField;     // integer, boolean and enumerated parameters
-  FloatField floatField; // light components
-  TextField textField;   // picture names
-  int colourSlot;        // colour channels: ColourSlot
-  int channel;           // colour channels: 0 red, 1 green, 2 blue
+  IntField intField;      // integer, boolean and enumerated parameters
+  FloatField floatField;  // light components
+  TextField textField;    // picture names
+  int colourSlot;         // colour channels: ColourSlot
+  int channel;            // colour channels: 0 red, 1 green, 2 blue
   Enumeration enumeration;
-  double minimum, maximum;  // inclusive; in exchanged units (0..255 for colour channels)
-  double factoryDefault;    // in exchanged units
+  double minimum, maximum;    // inclusive; in exchanged units (0..255 for colour channels)
+  double factoryDefault;      // in exchanged units
   bool keepsValueOnDefaults;  // environmentSpin and the picture names are never reset
   const char* tooltip;
 };

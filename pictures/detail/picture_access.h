@@ -14,15 +14,13 @@ inline constexpr int kTileMask = kPictureTileSide - 1;
 
 // One level's pixels as `Texel`s (const-qualified for reading). No bounds checks: callers
 // pass positions inside the level.
-template <class Texel>
-struct LevelView {
+template <class Texel> struct LevelView {
   const std::unique_ptr<unsigned char[]>* tiles = nullptr;  // the level's first tile
   int tilesPerRow = 0;
   int width = 0;
   int height = 0;
 
-  Texel* tileRow(int x, int y) const
-  {
+  Texel* tileRow(int x, int y) const {
     unsigned char* tile = tiles[(y >> kTileShift) * tilesPerRow + (x >> kTileShift)].get();
     return reinterpret_cast<Texel*>(tile) + (y & kTileMask) * kPictureTileSide + (x & kTileMask);
   }
@@ -30,15 +28,11 @@ struct LevelView {
 };
 
 struct PictureAccess {
-  template <class Texel>
-  static LevelView<const Texel> read(const Picture& picture, int level)
-  {
+  template <class Texel> static LevelView<const Texel> read(const Picture& picture, int level) {
     const PictureLevel& l = picture.levels_[level];
     return {picture.tiles_.data() + l.firstTile, l.tilesPerRow, l.width, l.height};
   }
-  template <class Texel>
-  static LevelView<Texel> write(Picture& picture, int level)
-  {
+  template <class Texel> static LevelView<Texel> write(Picture& picture, int level) {
     const PictureLevel& l = picture.levels_[level];
     return {picture.tiles_.data() + l.firstTile, l.tilesPerRow, l.width, l.height};
   }
@@ -48,8 +42,7 @@ struct PictureAccess {
 // outside is then clamped).
 inline int clampedCoordinate(int c, int size) { return std::clamp(c, 0, size - 1); }
 
-inline int wrappedCoordinate(int c, int size)
-{
+inline int wrappedCoordinate(int c, int size) {
   if (c < 0) {
     c += size;
     if (c < 0) c = 0;
@@ -61,14 +54,12 @@ inline int wrappedCoordinate(int c, int size)
 }
 
 // floor() for values well inside the int range, without a library call.
-inline int floorToInt(float v)
-{
+inline int floorToInt(float v) {
   const int i = static_cast<int>(v);
   return v < static_cast<float>(i) ? i - 1 : i;
 }
 
-inline bool wrapsColumns(WrapMode mode)
-{
+inline bool wrapsColumns(WrapMode mode) {
   return mode == WrapMode::wrapBoth || mode == WrapMode::wrapHorizontal;
 }
 inline bool wrapsRows(WrapMode mode) { return mode == WrapMode::wrapBoth; }

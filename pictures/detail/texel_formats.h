@@ -64,18 +64,17 @@ struct Rgba8Format {
   static constexpr float kSampleScale = 0x1p-22f;
   static constexpr float kOpaque = 255.0f;
   static constexpr std::int32_t kMax = 255;
-  static void unpack(Texel t, Value* v)
-  {
+  static void unpack(Texel t, Value* v) {
     v[0] = static_cast<Value>(t >> 24);
     v[1] = static_cast<Value>((t >> 16) & 0xff);
     v[2] = static_cast<Value>((t >> 8) & 0xff);
     v[3] = static_cast<Value>(t & 0xff);
   }
-  static Texel pack(const Value* v)
-  {
+  static Texel pack(const Value* v) {
     return (static_cast<std::uint32_t>(v[0]) & 0xff) << 24 |
            (static_cast<std::uint32_t>(v[1]) & 0xff) << 16 |
-           (static_cast<std::uint32_t>(v[2]) & 0xff) << 8 | (static_cast<std::uint32_t>(v[3]) & 0xff);
+           (static_cast<std::uint32_t>(v[2]) & 0xff) << 8 |
+           (static_cast<std::uint32_t>(v[3]) & 0xff);
   }
 };
 
@@ -90,15 +89,13 @@ struct Rgba16Format {
   static constexpr float kSampleScale = 0x1p-30f;
   static constexpr float kOpaque = 32768.0f;
   static constexpr std::int32_t kMax = 65535;
-  static void unpack(const Texel& t, Value* v)
-  {
+  static void unpack(const Texel& t, Value* v) {
     v[0] = t.red;
     v[1] = t.green;
     v[2] = t.blue;
     v[3] = t.alpha;
   }
-  static Texel pack(const Value* v)
-  {
+  static Texel pack(const Value* v) {
     return {static_cast<std::uint16_t>(v[0] & 0xffff), static_cast<std::uint16_t>(v[1] & 0xffff),
             static_cast<std::uint16_t>(v[2] & 0xffff), static_cast<std::uint16_t>(v[3] & 0xffff)};
   }
@@ -128,8 +125,7 @@ struct RgbaFloatFormat {
   static constexpr int kWeightBits = 0;
   static constexpr float kSampleScale = 1.0f;
   static constexpr float kOpaque = 1.0f;
-  static void unpack(const Texel& t, Value* v)
-  {
+  static void unpack(const Texel& t, Value* v) {
     v[0] = t.red;
     v[1] = t.green;
     v[2] = t.blue;
@@ -140,9 +136,7 @@ struct RgbaFloatFormat {
 
 // Channel values (storage units) as a pixel; grey goes to red, green and blue with an
 // opaque alpha in the layout's own units.
-template <class Format>
-Rgba channelsToRgba(const float* v)
-{
+template <class Format> Rgba channelsToRgba(const float* v) {
   if constexpr (Format::kChannels == 1) {
     return {v[0], v[0], v[0], Format::kOpaque};
   } else {
@@ -151,9 +145,7 @@ Rgba channelsToRgba(const float* v)
 }
 
 // Calls `body(Format{})` with the format of `kind`; the one place the layout is switched on.
-template <class Body>
-decltype(auto) withTexelFormat(PictureKind kind, Body&& body)
-{
+template <class Body> decltype(auto) withTexelFormat(PictureKind kind, Body&& body) {
   switch (kind) {
     case PictureKind::grey8: return body(Grey8Format{});
     case PictureKind::grey16: return body(Grey16Format{});

@@ -45,9 +45,12 @@ inline Hsl hslOf(Colour3 c) {
   const double d = hi - lo;
   const double s = l <= 0.5 ? d / (hi + lo) : d / (2.0 - hi - lo);
   double h;
-  if (hi == r) h = (g - b) / d + (g < b ? 6.0 : 0.0);
-  else if (hi == g) h = (b - r) / d + 2.0;
-  else h = (r - g) / d + 4.0;
+  if (hi == r)
+    h = (g - b) / d + (g < b ? 6.0 : 0.0);
+  else if (hi == g)
+    h = (b - r) / d + 2.0;
+  else
+    h = (r - g) / d + 4.0;
   return {h / 6.0, s, l};
 }
 

@@ -20,8 +20,7 @@
 
 namespace orichalcumite::detail {
 
-template <int Mode>
-struct Glue;
+template <int Mode> struct Glue;
 
 struct PassThrough {
   static constexpr bool overwritesMaterial = false;
@@ -29,8 +28,7 @@ struct PassThrough {
 };
 
 // Modes that combine each channel alone, in fixed point: Mode::channel(m, s).
-template <class Mode>
-struct PerChannel {
+template <class Mode> struct PerChannel {
   static constexpr bool overwritesMaterial = false;
   static Rgba pixel(const Rgba& m, const Rgba& s) {
     return {floatOf(Mode::channel(materialFixed(m.red), sourceFixed(s.red))),
@@ -40,8 +38,7 @@ struct PerChannel {
 };
 
 // Modes that combine each channel alone, in floating point on the channels as they come.
-template <class Mode>
-struct PerChannelFloat {
+template <class Mode> struct PerChannelFloat {
   static constexpr bool overwritesMaterial = false;
   static Rgba pixel(const Rgba& m, const Rgba& s) {
     return {Mode::channel(m.red, s.red), Mode::channel(m.green, s.green),
@@ -50,8 +47,7 @@ struct PerChannelFloat {
 };
 
 // Modes that look at whole colours, in fixed point: Mode::colour(m, s).
-template <class Mode>
-struct WholeColour {
+template <class Mode> struct WholeColour {
   static constexpr bool overwritesMaterial = false;
   static Rgba pixel(const Rgba& m, const Rgba& s) {
     return rgbaOf(Mode::colour(materialFixed(m), sourceFixed(s)), m.alpha);
@@ -237,7 +233,9 @@ template <> struct Glue<35> : PerChannel<Glue<35>> {  // dodge
 };
 
 template <> struct Glue<36> : PerChannel<Glue<36>> {  // burn
-  static int64_t channel(int64_t m, int64_t s) { return clampOne(((s - kOne) * kOne) / (m + 1) + kOne); }
+  static int64_t channel(int64_t m, int64_t s) {
+    return clampOne(((s - kOne) * kOne) / (m + 1) + kOne);
+  }
 };
 
 template <> struct Glue<37> : PerChannel<Glue<37>> {  // ace
@@ -307,14 +305,15 @@ template <> struct Glue<50> : PerChannel<Glue<50>> {  // down
 
 // Wax and wane: the material shows through where it is saturated (wax) or grey (wane), and
 // fades towards its black and white ends either way.
-template <bool Wax>
-struct WaxWane : WholeColour<WaxWane<Wax>> {
+template <bool Wax> struct WaxWane : WholeColour<WaxWane<Wax>> {
   static Fixed3 colour(const Fixed3& m, const Fixed3& s) {
     const Hsl h = hslOf(colourOf(m));
     const double e = std::abs(2.0 * h.lightness - 1.0);
     const double ends = 1.0 - e * e * e * e;
     const double f = (Wax ? h.saturation : 1.0 - h.saturation) * ends;
-    auto mix = [f](int64_t mc, int64_t sc) { return int64_t(double(sc) * (1.0 - f) + double(mc) * f); };
+    auto mix = [f](int64_t mc, int64_t sc) {
+      return int64_t(double(sc) * (1.0 - f) + double(mc) * f);
+    };
     return {mix(m.red, s.red), mix(m.green, s.green), mix(m.blue, s.blue)};
   }
 };
@@ -365,8 +364,10 @@ template <> struct Glue<58> : WholeColour<Glue<58>> {  // frontal
     const Hsl hm = hslOf(colourOf(m)), hs = hslOf(colourOf(s));
     const double em = std::abs(2.0 * hm.lightness - 1.0), es = std::abs(2.0 * hs.lightness - 1.0);
     const double w = (1.0 - es * es * es * es) * (1.0 - em * em * em * em);
-    const double mx = hm.saturation * std::cos(turn * hm.hue), my = hm.saturation * std::sin(turn * hm.hue);
-    const double sx = hs.saturation * std::cos(turn * hs.hue), sy = hs.saturation * std::sin(turn * hs.hue);
+    const double mx = hm.saturation * std::cos(turn * hm.hue),
+                 my = hm.saturation * std::sin(turn * hm.hue);
+    const double sx = hs.saturation * std::cos(turn * hs.hue),
+                 sy = hs.saturation * std::sin(turn * hs.hue);
     const double x = mx + (sx - mx) * w, y = my + (sy - my) * w;
     double hue = std::atan2(y, x) / turn;
     if (hue < 0.0) hue += 1.0;
@@ -378,7 +379,8 @@ template <> struct Glue<58> : WholeColour<Glue<58>> {  // frontal
 template <> struct Glue<59> : WholeColour<Glue<59>> {  // parietal: multiply lightness
   static Fixed3 colour(const Fixed3& m, const Fixed3& s) {
     const Fixed3 lm = labOf(m), ls = labOf(s);
-    return rgbOfLab({(ls.red * lm.red) >> 15, overlay(ls.green, lm.green), overlay(ls.blue, lm.blue)});
+    return rgbOfLab(
+        {(ls.red * lm.red) >> 15, overlay(ls.green, lm.green), overlay(ls.blue, lm.blue)});
   }
 };
 
@@ -421,8 +423,7 @@ template <> struct Glue<64> : WholeColour<Glue<64>> {  // sinister
 // Anterior and posterior: brightness by a soft multiply of both perceived brightnesses,
 // pulled back towards one side's own brightness near black and white; hue and saturation
 // from the material (anterior) or the source (posterior).
-template <bool Anterior>
-struct FrontBack : WholeColour<FrontBack<Anterior>> {
+template <bool Anterior> struct FrontBack : WholeColour<FrontBack<Anterior>> {
   static Fixed3 colour(const Fixed3& m, const Fixed3& s) {
     const Hsl hm = hslOf(colourOf(m)), hs = hslOf(colourOf(s));
     const double pm = perceived(hm), ps = perceived(hs);
@@ -457,28 +458,35 @@ template <> struct Glue<68> {  // starbright: the material's brightest channel b
 
 // Glow, reflect, shimmer and lustre work on floats and hand their colour back to the
 // caller's material.
-template <class Mode>
-struct Luminous : PerChannelFloat<Mode> {
+template <class Mode> struct Luminous : PerChannelFloat<Mode> {
   static constexpr bool overwritesMaterial = true;
 };
 
 template <> struct Glue<69> : Luminous<Glue<69>> {  // glow
-  static float channel(float m, float s) { return 1.0f - s > 0.0f ? std::min(1.0f, m * m / (1.0f - s)) : 1.0f; }
+  static float channel(float m, float s) {
+    return 1.0f - s > 0.0f ? std::min(1.0f, m * m / (1.0f - s)) : 1.0f;
+  }
 };
 
 template <> struct Glue<70> : Luminous<Glue<70>> {  // reflect
-  static float channel(float m, float s) { return 1.0f - m > 0.0f ? std::min(1.0f, s * s / (1.0f - m)) : 1.0f; }
+  static float channel(float m, float s) {
+    return 1.0f - m > 0.0f ? std::min(1.0f, s * s / (1.0f - m)) : 1.0f;
+  }
 };
 
 // x below one half as it is, above it bent so that it approaches 1 smoothly.
 inline float softCeiling(float x) { return x > 0.5f ? 1.0f - 0.25f / x : x; }
 
 template <> struct Glue<71> : Luminous<Glue<71>> {  // shimmer
-  static float channel(float m, float s) { return 1.0f - s > 0.0f ? softCeiling(m * m / 2.0f / (1.0f - s)) : 1.0f; }
+  static float channel(float m, float s) {
+    return 1.0f - s > 0.0f ? softCeiling(m * m / 2.0f / (1.0f - s)) : 1.0f;
+  }
 };
 
 template <> struct Glue<72> : Luminous<Glue<72>> {  // lustre
-  static float channel(float m, float s) { return 1.0f - m > 0.0f ? softCeiling(s * s / 2.0f / (1.0f - m)) : 1.0f; }
+  static float channel(float m, float s) {
+    return 1.0f - m > 0.0f ? softCeiling(s * s / 2.0f / (1.0f - m)) : 1.0f;
+  }
 };
 
 template <> struct Glue<73> : PerChannel<Glue<73>> {  // negation

@@ -50,7 +50,9 @@ inline Fixed3 labLookup(const uint8_t* table, int64_t c0, int64_t c1, int64_t c2
   return {sum[0] / 255, sum[1] / 255, sum[2] / 255};
 }
 
-inline Fixed3 labOf(const Fixed3& rgb) { return labLookup(kLabForward, rgb.red, rgb.green, rgb.blue); }
+inline Fixed3 labOf(const Fixed3& rgb) {
+  return labLookup(kLabForward, rgb.red, rgb.green, rgb.blue);
+}
 inline Fixed3 rgbOfLab(const Fixed3& lab) {
   return labLookup(kLabInverse, lab.red, lab.green, lab.blue);
 }

@@ -85,7 +85,8 @@ TEST(ActionFiles, damagedTextIsRefusedWithOneLine) {
       "{\"descriptor\": [{\"key\": \"0001\", \"type\": \"doub\", \"value\": true}]}",
       "{\"descriptor\": [{\"key\": \"0001\", \"type\": \"bool\", \"value\": 1}]}",
       "{\"descriptor\": [{\"key\": \"SGky\", \"type\": \"enum\", \"value\": \"GL62\"}]}",
-      "{\"descriptor\": [{\"key\": \"SGky\", \"type\": \"enum\", \"enumType\": \"SGty\", \"value\": 67}]}",
+      "{\"descriptor\": [{\"key\": \"SGky\", \"type\": \"enum\", \"enumType\": \"SGty\", "
+      "\"value\": 67}]}",
       "{\"descriptor\": [{\"key\": \"0035\", \"type\": \"TEXT\", \"value\": null}]}",
       "{\"descriptor\": [{\"key\": \"0035\", \"type\": \"Objc\", \"value\": {}}]}",
       "{\"descriptor\": [{\"key\": \"0001\", \"type\": \"long\", \"value\": 1},"

@@ -162,7 +162,8 @@ TEST_F(HostProcsTest, wrongTypeFailsAndTheFirstErrorReturnsOnClose) {
 TEST_F(HostProcsTest, everyWrittenValueReadsBack) {
   ps::PIWriteDescriptor writer = write.openWriteDescriptorProc();
   const double half = 0.5, inches = 2.25;
-  ps::Handle alias = memory.newHandle(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>("path"), 4));
+  ps::Handle alias =
+      memory.newHandle(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>("path"), 4));
   const unsigned char name[] = "\x06<none>";
   write.putIntegerProc(writer, key("0001"), -7);
   write.putFloatProc(writer, key("0009"), &half);

@@ -21,8 +21,11 @@ void put(std::vector<uint8_t>& f, size_t at, uint64_t v, int bytes) {
 // section table (null, .pipl, .shstrtab) at 96.
 std::vector<uint8_t> smallElf() {
   std::vector<uint8_t> f(kTable + 3 * kEntry, 0);
-  std::memcpy(f.data(), "\x7f" "ELF\x02\x01\x01", 7);
-  put(f, 16, 3, 2);  // shared object
+  std::memcpy(f.data(),
+              "\x7f"
+              "ELF\x02\x01\x01",
+              7);
+  put(f, 16, 3, 2);   // shared object
   put(f, 18, 62, 2);  // x86-64
   put(f, kShoff, kTable, 8);
   put(f, kShentsize, kEntry, 2);

@@ -8,9 +8,11 @@
 namespace orichalcumite {
 namespace {
 
-constexpr const char* kOlder = "in (PSHOP_ImageMode, RGBMode, GrayScaleMode, RGB48Mode, Gray16Mode) ";
+constexpr const char* kOlder =
+    "in (PSHOP_ImageMode, RGBMode, GrayScaleMode, RGB48Mode, Gray16Mode) ";
 constexpr const char* kNewer =
-    "( in (PSHOP_ImageMode, RGBMode, GrayScaleMode, RGB48Mode, Gray16Mode, Gray32Mode, RGB96Mode) ) "
+    "( in (PSHOP_ImageMode, RGBMode, GrayScaleMode, RGB48Mode, Gray16Mode, Gray32Mode, RGB96Mode) "
+    ") "
     "&& (PSHOP_ImageMode !=  MultichannelMode) ";
 
 bool accepts(const char* expression, int mode, int depth) {
@@ -31,8 +33,8 @@ TEST(EnableExpressions, modeListsAndComparisons) {
 }
 
 TEST(EnableExpressions, unknownNamesAndBrokenTextAreUnusable) {
-  for (const char* bad : {"PSHOP_ImageWidth > 10", "in (PSHOP_ImageMode, RGBMode", "RGBMode ==",
-                          "in PSHOP_ImageMode", "(((", "3 $ 4", ""}) {
+  for (const char* bad : {"PSHOP_ImageWidth > 10", "in (PSHOP_ImageMode, RGBMode",
+                          "RGBMode ==", "in PSHOP_ImageMode", "(((", "3 $ 4", ""}) {
     std::string error;
     EXPECT_FALSE(evaluateEnableExpression(bad, {3, 8}, &error)) << bad;
     EXPECT_FALSE(error.empty()) << bad;

@@ -11,7 +11,7 @@ namespace {
 TEST(SixteenBitUnits, fileAndHostValuesMapToNearest) {
   EXPECT_EQ(hostFromFile16(0), 0);
   EXPECT_EQ(hostFromFile16(65535), 32768);
-  EXPECT_EQ(hostFromFile16(1), 1);       // 0.50001
+  EXPECT_EQ(hostFromFile16(1), 1);          // 0.50001
   EXPECT_EQ(hostFromFile16(32767), 16384);  // 16383.75
   EXPECT_EQ(fileFromHost16(32768), 65535);
   EXPECT_EQ(fileFromHost16(16384), 32768);  // 32767.5 rounds up
@@ -37,7 +37,8 @@ TEST(Masks, depthsConvertToBytesByRounding) {
   greyFloat.setSample(3, 0, 0, std::nan(""));
   EXPECT_EQ(maskBytesFromImage(greyFloat), (std::vector<uint8_t>{0, 128, 255, 0}));
 
-  EXPECT_EQ(multiplyMasks(std::vector<uint8_t>{255, 128, 0, 100}, std::vector<uint8_t>{255, 255, 200, 51}),
+  EXPECT_EQ(multiplyMasks(std::vector<uint8_t>{255, 128, 0, 100},
+                          std::vector<uint8_t>{255, 255, 200, 51}),
             (std::vector<uint8_t>{255, 128, 0, 20}));
 }
 

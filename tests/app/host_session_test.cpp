@@ -25,11 +25,21 @@ void fakeMain(int16_t selector, void* record, intptr_t*, int16_t* result) {
   ++gFake->calls[selector];
   auto& r = *static_cast<ps::FilterRecord*>(record);
   switch (selector) {
-    case ps::selectorParameters: gFake->playInfoAtParameters = r.descriptorParameters->playInfo; break;
-    case ps::selectorPrepare: if (gFake->prepare) *result = gFake->prepare(r); break;
-    case ps::selectorStart: if (gFake->start) *result = gFake->start(r); break;
-    case ps::selectorContinue: if (gFake->resume) *result = gFake->resume(r); break;
-    case ps::selectorFinish: if (gFake->finish) *result = gFake->finish(r); break;
+    case ps::selectorParameters:
+      gFake->playInfoAtParameters = r.descriptorParameters->playInfo;
+      break;
+    case ps::selectorPrepare:
+      if (gFake->prepare) *result = gFake->prepare(r);
+      break;
+    case ps::selectorStart:
+      if (gFake->start) *result = gFake->start(r);
+      break;
+    case ps::selectorContinue:
+      if (gFake->resume) *result = gFake->resume(r);
+      break;
+    case ps::selectorFinish:
+      if (gFake->finish) *result = gFake->finish(r);
+      break;
     default: break;
   }
 }
@@ -88,7 +98,8 @@ TEST_F(HostSessionTest, servesRequestedRectangleAndPlaneRangeInterleaved) {
     EXPECT_EQ(in[1], 62);
     EXPECT_EQ(in[r.inRowBytes + 3], 122);
     for (int y = 0; y < 2; ++y)
-      for (int x = 0; x < 2; ++x) out[y * r.outRowBytes + x] = uint8_t(255 - in[y * r.inRowBytes + 2 * x + 1]);
+      for (int x = 0; x < 2; ++x)
+        out[y * r.outRowBytes + x] = uint8_t(255 - in[y * r.inRowBytes + 2 * x + 1]);
     return finishRequest(r);
   };
   auto s = session(image);
@@ -244,12 +255,15 @@ std::function<int16_t(ps::FilterRecord&)> recordAndFill(Seen& seen, int w, int h
     seen.filterCase = r.filterCase;
     seen.planes = r.planes;
     seen.haveMask = r.haveMask;
-    setRects(r, {0, 0, int16_t(h), int16_t(w)}, {0, 0, int16_t(h), int16_t(w)}, {0, 0, int16_t(h), int16_t(w)});
+    setRects(r, {0, 0, int16_t(h), int16_t(w)}, {0, 0, int16_t(h), int16_t(w)},
+             {0, 0, int16_t(h), int16_t(w)});
     r.inHiPlane = r.outHiPlane = int16_t(r.planes - 1);
     EXPECT_EQ(r.advanceState(), ps::noErr);
     if (r.maskData)
-      seen.mask.assign(static_cast<uint8_t*>(r.maskData), static_cast<uint8_t*>(r.maskData) + w * h);
-    seen.input.assign(static_cast<uint8_t*>(r.inData), static_cast<uint8_t*>(r.inData) + r.inRowBytes * h);
+      seen.mask.assign(static_cast<uint8_t*>(r.maskData),
+                       static_cast<uint8_t*>(r.maskData) + w * h);
+    seen.input.assign(static_cast<uint8_t*>(r.inData),
+                      static_cast<uint8_t*>(r.inData) + r.inRowBytes * h);
     std::memset(r.outData, value, size_t(r.outRowBytes) * size_t(h));
     return finishRequest(r);
   };
@@ -349,7 +363,8 @@ TEST_F(HostSessionTest, defringeColoursTransparentPixelsForTheFilterOnly) {
 TEST_F(HostSessionTest, caseTheModuleCannotFilterIsRefused) {
   Image image = rgb8(2, 2, true);
   SessionOptions options;
-  options.filterCases[5] = {ps::filterDataHandlingCantFilter, ps::filterDataHandlingCantFilter, 0, 0};
+  options.filterCases[5] = {ps::filterDataHandlingCantFilter, ps::filterDataHandlingCantFilter, 0,
+                            0};
   std::string error;
   EXPECT_FALSE(HostSession::create(fakeMain, image, {}, options, &error));
   EXPECT_NE(error.find("cannot filter"), std::string::npos) << error;
@@ -482,7 +497,8 @@ TEST_F(HostSessionTest, startReadsTheGivenDescriptorAndFinishHandsOneBack) {
   fake.start = [&](ps::FilterRecord& r) {
     ps::PIDescriptorParameters& d = *r.descriptorParameters;
     EXPECT_EQ(d.playInfo, ps::plugInDialogDontDisplay);
-    ps::PIReadDescriptor reader = d.readDescriptorProcs->openReadDescriptorProc(d.descriptor, nullptr);
+    ps::PIReadDescriptor reader =
+        d.readDescriptorProcs->openReadDescriptorProc(d.descriptor, nullptr);
     ps::DescriptorKeyID key;
     ps::DescriptorTypeID type;
     int32_t flags;

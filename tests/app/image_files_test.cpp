@@ -56,11 +56,14 @@ TEST(ImageFiles, formatThatCannotHoldTheImageLeavesNoFile) {
   std::string error;
   EXPECT_FALSE(writeImageFile(dir.file("deep.jpg"), pattern(3, false, SampleType::uint16), &error));
   EXPECT_NE(error.find("16-bit"), std::string::npos) << error;
-  EXPECT_FALSE(writeImageFile(dir.file("float.png"), pattern(3, false, SampleType::float32), &error));
+  EXPECT_FALSE(
+      writeImageFile(dir.file("float.png"), pattern(3, false, SampleType::float32), &error));
   EXPECT_FALSE(writeImageFile(dir.file("alpha.jpg"), pattern(4, true, SampleType::uint8), &error));
   EXPECT_NE(error.find("alpha"), std::string::npos) << error;
-  EXPECT_FALSE(writeImageFile(dir.file("what.nosuchformat"), pattern(3, false, SampleType::uint8), &error));
-  EXPECT_FALSE(writeImageFile(dir.path().string() + "/missing/folder.png", pattern(3, false, SampleType::uint8), &error));
+  EXPECT_FALSE(
+      writeImageFile(dir.file("what.nosuchformat"), pattern(3, false, SampleType::uint8), &error));
+  EXPECT_FALSE(writeImageFile(dir.path().string() + "/missing/folder.png",
+                              pattern(3, false, SampleType::uint8), &error));
   EXPECT_EQ(filesIn(dir), 0u);
 }
 
@@ -68,7 +71,8 @@ TEST(ImageFiles, damagedAndTruncatedFilesAreRefused) {
   testing::ScratchDir dir;
   std::string error;
   for (const char* name : {"whole.png", "whole.tif"}) {
-    ASSERT_TRUE(writeImageFile(dir.file(name), pattern(3, false, SampleType::uint8), &error)) << error;
+    ASSERT_TRUE(writeImageFile(dir.file(name), pattern(3, false, SampleType::uint8), &error))
+        << error;
     std::ifstream in(dir.file(name), std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(in)), {});
     for (size_t n : {size_t(0), size_t(8), bytes.size() / 2, bytes.size() - 20}) {
@@ -94,7 +98,8 @@ TEST(ImageFiles, selectionIsTheFirstChannelAsBytesAndMustMatchTheImage) {
   mask.setSample(2, 0, 1, 65535);
   std::string error;
   ASSERT_TRUE(writeImageFile(dir.file("mask.png"), mask, &error)) << error;
-  EXPECT_EQ(readSelectionFile(dir.file("mask.png"), 3, 1, &error), (std::vector<uint8_t>{255, 100, 0}));
+  EXPECT_EQ(readSelectionFile(dir.file("mask.png"), 3, 1, &error),
+            (std::vector<uint8_t>{255, 100, 0}));
   EXPECT_FALSE(readSelectionFile(dir.file("mask.png"), 4, 1, &error));
   EXPECT_NE(error.find("3 x 1"), std::string::npos) << error;
 }

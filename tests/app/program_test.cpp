@@ -83,7 +83,9 @@ class ProgramTest : public ::testing::Test {
 
   bool exists(const std::string& path) { return std::filesystem::exists(path); }
 
-  size_t fileCount() { return size_t(std::distance(std::filesystem::directory_iterator(dir.path()), {})); }
+  size_t fileCount() {
+    return size_t(std::distance(std::filesystem::directory_iterator(dir.path()), {}));
+  }
 
   testing::ScratchDir dir;
 };
@@ -97,7 +99,8 @@ TEST_F(ProgramTest, copyingFilterGivesBackEveryDepthAndShapeExactly) {
       for (bool selected : {false, true}) {
         const Image input = pattern(9, 17, channels, type);
         const std::string in = write("in.tif", input);
-        std::vector<std::string> args = {"render", in, "-o", dir.file("out.tif"), "--plugin", kFake, "--quiet"};
+        std::vector<std::string> args = {"render",   in,    "-o",     dir.file("out.tif"),
+                                         "--plugin", kFake, "--quiet"};
         if (selected) args.insert(args.end(), {"--selection", selection});
         const ProgramRun r = run(args);
         ASSERT_EQ(r.exitCode, 0) << describe(channels, type, selected) << ": " << r.err;
@@ -113,8 +116,8 @@ TEST_F(ProgramTest, invertingFilterChangesTheSelectionOnly) {
   Image mask = *Image::make(4, 1, 1, false, SampleType::uint8);
   const double selected[4] = {255, 0, 255, 128};
   for (int x = 0; x < 4; ++x) mask.setSample(x, 0, 0, selected[x]);
-  const ProgramRun r = run({"render", write("in.png", input), "-o", dir.file("out.png"), "--plugin", kFake,
-                            "--selection", write("mask.png", mask)},
+  const ProgramRun r = run({"render", write("in.png", input), "-o", dir.file("out.png"), "--plugin",
+                            kFake, "--selection", write("mask.png", mask)},
                            {{"ORICHALCUMITE_FAKE_FILTER", "invert"}});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   const Image out = read(dir.file("out.png"));
@@ -129,8 +132,9 @@ TEST_F(ProgramTest, invertingSixteenBitSamplesUsesTheHostScale) {
   input.setSample(0, 0, 0, 0);
   input.setSample(1, 0, 0, 65535);
   input.setSample(2, 0, 0, 32768);  // host 16384, half of white 32768
-  const ProgramRun r = run({"render", write("in.png", input), "-o", dir.file("out.png"), "--plugin", kFake},
-                           {{"ORICHALCUMITE_FAKE_FILTER", "invert"}});
+  const ProgramRun r =
+      run({"render", write("in.png", input), "-o", dir.file("out.png"), "--plugin", kFake},
+          {{"ORICHALCUMITE_FAKE_FILTER", "invert"}});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   const Image out = read(dir.file("out.png"));
   EXPECT_EQ(out.sample(0, 0, 0), 65535);
@@ -140,19 +144,20 @@ TEST_F(ProgramTest, invertingSixteenBitSamplesUsesTheHostScale) {
 
 TEST_F(ProgramTest, recordingThenPlayingGivesIdenticalActionFiles) {
   const std::string in = write("in.png", pattern(4, 4, 3, SampleType::uint8));
-  ProgramRun r = run({"render", in, "-o", dir.file("out.png"), "--plugin", kFake, "--set", "glue=GL62",
-                      "--set", "light 2 X=0.25", "--set", "Radius=40", "--record", dir.file("a.json")});
+  ProgramRun r =
+      run({"render", in, "-o", dir.file("out.png"), "--plugin", kFake, "--set", "glue=GL62",
+           "--set", "light 2 X=0.25", "--set", "Radius=40", "--record", dir.file("a.json")});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  r = run({"render", in, "-o", dir.file("out.png"), "--plugin", kFake, "--action", dir.file("a.json"),
-           "--record", dir.file("b.json")});
+  r = run({"render", in, "-o", dir.file("out.png"), "--plugin", kFake, "--action",
+           dir.file("a.json"), "--record", dir.file("b.json")});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   const std::string a = text(dir.file("a.json"));
   EXPECT_EQ(a, text(dir.file("b.json")));
   EXPECT_NE(a.find("\"value\": \"GL62\""), std::string::npos) << a;
   EXPECT_NE(a.find("\"value\": 0.25"), std::string::npos) << a;
   // --set overrides a played action.
-  r = run({"render", in, "-o", dir.file("out.png"), "--plugin", kFake, "--action", dir.file("a.json"),
-           "--set", "radius=41", "--record", dir.file("c.json")});
+  r = run({"render", in, "-o", dir.file("out.png"), "--plugin", kFake, "--action",
+           dir.file("a.json"), "--set", "radius=41", "--record", dir.file("c.json")});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_NE(text(dir.file("c.json")).find("\"value\": 41"), std::string::npos);
 }
@@ -196,7 +201,8 @@ TEST_F(ProgramTest, badUsageAndUnreadableInputExitWith2AndOneLine) {
 }
 
 // A copy of the fake module with `from` replaced by `to` (same length).
-std::string patchedModule(const std::string& scratch, const std::string& from, const std::string& to) {
+std::string patchedModule(const std::string& scratch, const std::string& from,
+                          const std::string& to) {
   std::ifstream in(kFake, std::ios::binary);
   std::string bytes((std::istreambuf_iterator<char>(in)), {});
   const size_t at = bytes.find(from);
@@ -213,8 +219,9 @@ TEST_F(ProgramTest, moduleProblemsAreReportedWithoutOutput) {
 
   // The PIPL names an entry point the module does not have ("8664" property, length 15).
   const std::string entry = std::string("4668\0\0\0\0\x0f\0\0\0", 12);
-  ProgramRun r = run({"render", in, "-o", out, "--plugin",
-                      patchedModule(dir.path().string(), entry + "FakeFilterMain", entry + "FakeFilterMaiX")});
+  ProgramRun r =
+      run({"render", in, "-o", out, "--plugin",
+           patchedModule(dir.path().string(), entry + "FakeFilterMain", entry + "FakeFilterMaiX")});
   EXPECT_EQ(r.exitCode, 2);
   EXPECT_NE(r.err.find("FakeFilterMaiX"), std::string::npos) << r.err;
 
@@ -236,12 +243,14 @@ TEST_F(ProgramTest, interruptCancelsWithExit130AndNoOutput) {
   const std::string in = write("in.png", pattern(4, 4, 3, SampleType::uint8));
   const std::string out = dir.file("out.png");
   const std::string marker = dir.file("waiting");
-  const pid_t pid = testing::startProgram({kProgram, "render", in, "-o", out, "--plugin", kFake},
-                                          {{"ORICHALCUMITE_FAKE_FILTER", "wait"}, {"ORICHALCUMITE_FAKE_MARKER", marker}},
-                                          dir.file("run.out"), dir.file("run.err"));
+  const pid_t pid = testing::startProgram(
+      {kProgram, "render", in, "-o", out, "--plugin", kFake},
+      {{"ORICHALCUMITE_FAKE_FILTER", "wait"}, {"ORICHALCUMITE_FAKE_MARKER", marker}},
+      dir.file("run.out"), dir.file("run.err"));
   ASSERT_GT(pid, 0);
   // Wait until the filter is running; the bound only keeps a broken run from hanging the test.
-  for (int i = 0; i < 6000 && !exists(marker); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  for (int i = 0; i < 6000 && !exists(marker); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
   ASSERT_TRUE(exists(marker));
   kill(pid, SIGINT);
   EXPECT_EQ(testing::waitForProgram(pid), 130);
@@ -252,8 +261,8 @@ TEST_F(ProgramTest, interruptCancelsWithExit130AndNoOutput) {
 TEST_F(ProgramTest, infoListsThePiplAndTheWholeDictionary) {
   const ProgramRun r = run({"info", "--plugin", kFake});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  for (const char* expected : {"Entry point  FakeFilterMain", "Fake filter", "0075", "light 2 X", "GL62",
-                               "screendim", "harsh diff", "Sr14", "St13"})
+  for (const char* expected : {"Entry point  FakeFilterMain", "Fake filter", "0075", "light 2 X",
+                               "GL62", "screendim", "harsh diff", "Sr14", "St13"})
     EXPECT_NE(r.out.find(expected), std::string::npos) << expected;
 }
 
@@ -268,8 +277,9 @@ TEST_F(ProgramTest, realModuleFiltersEveryDepthAndKeepsUnselectedPixelsExact) {
     for (int channels = 1; channels <= 4; ++channels)
       for (bool selected : {false, true}) {
         const Image input = pattern(w, h, channels, type);
-        std::vector<std::string> args = {"render", write("in.tif", input), "-o", dir.file("out.tif"),
-                                         "--quiet", "--set", "radius=4"};
+        std::vector<std::string> args = {
+            "render",  write("in.tif", input), "-o", dir.file("out.tif"), "--quiet", "--set",
+            "radius=4"};
         if (selected) args.insert(args.end(), {"--selection", selection});
         const ProgramRun r = run(args);
         ASSERT_EQ(r.exitCode, 0) << describe(channels, type, selected) << ": " << r.err;
@@ -326,7 +336,8 @@ TEST_F(ProgramTest, realModuleAppliesAnRgbaImagesCoverageOnce) {
   };
   const Image rgba = softDisc(w, h, true), rgb = softDisc(w, h, false);
   const Image alone = render(write("rgba.png", rgba), "alone.png", "");
-  const Image selected = render(write("rgb.png", rgb), "selected.png", write("coverage.png", coverage));
+  const Image selected =
+      render(write("rgb.png", rgb), "selected.png", write("coverage.png", coverage));
   int rim = 0;
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) {
@@ -347,7 +358,8 @@ TEST_F(ProgramTest, realModuleAppliesAnRgbaImagesCoverageOnce) {
   // finished colour: the same as the picture without alpha under the same selection.
   Image box = *Image::make(w, h, 1, false, SampleType::uint8);
   for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) box.setSample(x, y, 0, x >= 3 && x < w - 3 && y >= 3 && y < h - 3 ? 255 : 0);
+    for (int x = 0; x < w; ++x)
+      box.setSample(x, y, 0, x >= 3 && x < w - 3 && y >= 3 && y < h - 3 ? 255 : 0);
   const std::string boxFile = write("box.png", box);
   const Image rgbaBoxed = render(write("rgba.png", rgba), "rgba-boxed.png", boxFile);
   const Image rgbBoxed = render(write("rgb.png", rgb), "rgb-boxed.png", boxFile);
@@ -363,10 +375,11 @@ TEST_F(ProgramTest, realModuleAppliesAnRgbaImagesCoverageOnce) {
 
 TEST_F(ProgramTest, realModuleRecordingThenPlayingGivesIdenticalActionFiles) {
   const std::string in = write("in.png", pattern(12, 12, 3, SampleType::uint8));
-  ProgramRun r = run({"render", in, "-o", dir.file("out.png"), "--set", "glue=GL62", "--set", "radius=4",
-                      "--record", dir.file("a.json")});
+  ProgramRun r = run({"render", in, "-o", dir.file("out.png"), "--set", "glue=GL62", "--set",
+                      "radius=4", "--record", dir.file("a.json")});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  r = run({"render", in, "-o", dir.file("out.png"), "--action", dir.file("a.json"), "--record", dir.file("b.json")});
+  r = run({"render", in, "-o", dir.file("out.png"), "--action", dir.file("a.json"), "--record",
+           dir.file("b.json")});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   const std::string a = text(dir.file("a.json"));
   EXPECT_EQ(a, text(dir.file("b.json")));
@@ -394,7 +407,8 @@ TEST_F(ProgramTest, realModuleClampsAnOutOfRangeActionValueAndRecordsTheClampedV
 
   r = run({"render", in, "-o", dir.file("refused.png"), "--set", "radius=150"});
   EXPECT_NE(r.exitCode, 0);
-  EXPECT_NE(r.err.find("\"radius\" must be from 2 to 100, not \"150\""), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("\"radius\" must be from 2 to 100, not \"150\""), std::string::npos)
+      << r.err;
   EXPECT_FALSE(exists(dir.file("refused.png")));
 }
 #endif

@@ -36,7 +36,8 @@ TEST(SettingArguments, enumerationsByDialogNameTerminologyNameOrCode) {
   EXPECT_EQ(item("glue=screendim"), screendim);
   EXPECT_EQ(item("glue=ScreenDim"), screendim);
   EXPECT_EQ(item("glue=GL62"), screendim);
-  EXPECT_EQ(item("glue=harsh diff"), DescriptorItem::enumItem(key("SGky"), key("SGty"), key("GL26")));
+  EXPECT_EQ(item("glue=harsh diff"),
+            DescriptorItem::enumItem(key("SGky"), key("SGty"), key("GL26")));
   EXPECT_EQ(item("shape=sigmoid"), DescriptorItem::enumItem(key("Srky"), key("Srty"), key("Sr13")));
 }
 
@@ -48,7 +49,8 @@ TEST(SettingArguments, enumerationsByIndex) {
   // Index 16 is the first of the glue modes with a "GL" code, 67 is screendim.
   EXPECT_EQ(item("glue=16"), DescriptorItem::enumItem(key("SGky"), key("SGty"), key("GL11")));
   EXPECT_EQ(item("glue=67"), DescriptorItem::enumItem(key("SGky"), key("SGty"), key("GL62")));
-  EXPECT_EQ(item("texture choice=13"), DescriptorItem::enumItem(key("Stky"), key("Stty"), key("St13")));
+  EXPECT_EQ(item("texture choice=13"),
+            DescriptorItem::enumItem(key("Stky"), key("Stty"), key("St13")));
 }
 
 TEST(SettingArguments, enumerationIndexesOutsideTheListAreRefusedWithTheRange) {
@@ -63,9 +65,9 @@ TEST(SettingArguments, enumerationIndexesOutsideTheListAreRefusedWithTheRange) {
 }
 
 TEST(SettingArguments, valuesOfTheWrongTypeOrRangeAreRefused) {
-  for (const char* bad : {"radius=4.5", "radius=", "radius=forty", "radius=101", "radius=1",
-                          "light 1 X=1.5", "light 1 X=nan", "wet rain=yes", "0075=2", "glue=SG99",
-                          "light 1 red=256", "radius"}) {
+  for (const char* bad :
+       {"radius=4.5", "radius=", "radius=forty", "radius=101", "radius=1", "light 1 X=1.5",
+        "light 1 X=nan", "wet rain=yes", "0075=2", "glue=SG99", "light 1 red=256", "radius"}) {
     EXPECT_FALSE(refusal(bad).empty()) << bad;
   }
   EXPECT_FALSE(refusal("texture file=" + std::string(256, 'a')).empty());

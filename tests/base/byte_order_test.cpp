@@ -22,8 +22,8 @@ TEST(ByteWriter, BigEndianPutsTheMostSignificantByteFirst) {
   w.u32(0x01020304);
   w.i32(-2);
   w.u64(0x0102030405060708ull);
-  EXPECT_EQ(w.take(), (Bytes{0xAB, 0x01, 0x02, 0x01, 0x02, 0x03, 0x04, 0xFF, 0xFF, 0xFF, 0xFE,
-                             0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08}));
+  EXPECT_EQ(w.take(), (Bytes{0xAB, 0x01, 0x02, 0x01, 0x02, 0x03, 0x04, 0xFF, 0xFF, 0xFF, 0xFE, 0x01,
+                             0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08}));
 }
 
 TEST(ByteWriter, LittleEndianPutsTheLeastSignificantByteFirst) {
@@ -36,8 +36,8 @@ TEST(ByteWriter, LittleEndianPutsTheLeastSignificantByteFirst) {
 
 TEST(ByteWriter, FloatsAreTheirIeeeBitPatterns) {
   ByteWriter w;
-  w.f32(1.0f);   // 0x3F800000
-  w.f64(-2.0);   // 0xC000000000000000
+  w.f32(1.0f);  // 0x3F800000
+  w.f64(-2.0);  // 0xC000000000000000
   EXPECT_EQ(w.take(), (Bytes{0x3F, 0x80, 0x00, 0x00, 0xC0, 0, 0, 0, 0, 0, 0, 0}));
 }
 
@@ -135,11 +135,36 @@ TEST(ByteReader, AShortReadReadsNothingAndIsReported) {
       EXPECT_EQ(r.shortRead(), !ok);
       EXPECT_EQ(r.position(), ok ? width : 0u);
     };
-    check([](ByteReader& r) { uint8_t v = 0xEE; return r.u8(&v) || v != 0xEE; }, 1);
-    check([](ByteReader& r) { uint16_t v = 0xEE; return r.u16(&v) || v != 0xEE; }, 2);
-    check([](ByteReader& r) { uint32_t v = 0xEE; return r.u32(&v) || v != 0xEE; }, 4);
-    check([](ByteReader& r) { double v = 0.5; return r.f64(&v) || v != 0.5; }, 8);
-    check([](ByteReader& r) { std::string s = "keep"; return r.text(3, &s) || s != "keep"; }, 3);
+    check(
+        [](ByteReader& r) {
+          uint8_t v = 0xEE;
+          return r.u8(&v) || v != 0xEE;
+        },
+        1);
+    check(
+        [](ByteReader& r) {
+          uint16_t v = 0xEE;
+          return r.u16(&v) || v != 0xEE;
+        },
+        2);
+    check(
+        [](ByteReader& r) {
+          uint32_t v = 0xEE;
+          return r.u32(&v) || v != 0xEE;
+        },
+        4);
+    check(
+        [](ByteReader& r) {
+          double v = 0.5;
+          return r.f64(&v) || v != 0.5;
+        },
+        8);
+    check(
+        [](ByteReader& r) {
+          std::string s = "keep";
+          return r.text(3, &s) || s != "keep";
+        },
+        3);
   }
 }
 

@@ -33,7 +33,8 @@ std::string contents(const fs::path& path) {
 
 std::vector<std::string> namesIn(const fs::path& dir) {
   std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
+  for (const auto& entry : fs::directory_iterator(dir))
+    names.push_back(entry.path().filename().string());
   std::sort(names.begin(), names.end());
   return names;
 }

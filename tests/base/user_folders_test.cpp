@@ -56,7 +56,8 @@ TEST(UserFolders, AbsoluteXdgValuesAreUsedAsTheyStand) {
 TEST(UserFolders, UnsetEmptyOrRelativeXdgValuesFallBackToTheHomeFolder) {
   Environment env;
   env.set("HOME", "/home/someone");
-  for (const char* value : {static_cast<const char*>(nullptr), "", "relative/config", "~/.config"}) {
+  for (const char* value :
+       {static_cast<const char*>(nullptr), "", "relative/config", "~/.config"}) {
     SCOPED_TRACE(value ? value : "(unset)");
     if (value) {
       env.set("XDG_CONFIG_HOME", value);
@@ -125,7 +126,10 @@ TEST(ProgramStateFolder, AFileInTheWayIsReported) {
   const fs::path root = fs::path(ORICHALCUMITE_TEST_SCRATCH) / "user_folders_blocked";
   fs::remove_all(root);
   fs::create_directories(root);
-  { std::FILE* f = std::fopen((root / "orichalcumite").c_str(), "w"); std::fclose(f); }
+  {
+    std::FILE* f = std::fopen((root / "orichalcumite").c_str(), "w");
+    std::fclose(f);
+  }
   Environment env;
   env.set("XDG_STATE_HOME", root.string());
   auto created = programStateFolder(FolderUse::create);

@@ -62,7 +62,8 @@ TEST_P(GoldenImage, matchesItsExpectedPicture) {
     for (int x = 0; x < result->width(); ++x) {
       double pixelWorst = 0.0;
       for (int c = 0; c < result->channels(); ++c)
-        pixelWorst = std::max(pixelWorst, std::abs(result->sample(x, y, c) - expected->sample(x, y, c)) / scale);
+        pixelWorst = std::max(
+            pixelWorst, std::abs(result->sample(x, y, c) - expected->sample(x, y, c)) / scale);
       worst = std::max(worst, pixelWorst);
       if (pixelWorst > kPixelTolerance) ++failing;
       difference.setSample(x, y, 0, std::min(255.0, pixelWorst * 255.0 * kDifferenceGain));
@@ -74,8 +75,9 @@ TEST_P(GoldenImage, matchesItsExpectedPicture) {
     writeImageFile((out / "result.png").string(), *result, &error);
     writeImageFile((out / "difference.png").string(), difference, &error);
     ADD_FAILURE() << share * 100.0 << "% of pixels differ by more than " << kPixelTolerance * 255.0
-                  << "/255 (at most " << kFailingShare * 100.0 << "% allowed); the largest difference is "
-                  << worst * 255.0 << "/255 (at most " << kHardLimit * 255.0 << "); see " << out;
+                  << "/255 (at most " << kFailingShare * 100.0
+                  << "% allowed); the largest difference is " << worst * 255.0 << "/255 (at most "
+                  << kHardLimit * 255.0 << "); see " << out;
   }
 }
 
@@ -88,7 +90,8 @@ std::string testName(const ::testing::TestParamInfo<std::string>& info) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenarios, GoldenImage,
-                         ::testing::ValuesIn(golden::scenarioNames(ORICHALCUMITE_GOLDEN_DIR)), testName);
+                         ::testing::ValuesIn(golden::scenarioNames(ORICHALCUMITE_GOLDEN_DIR)),
+                         testName);
 
 // A folder that lost its scenarios would otherwise pass without comparing anything.
 TEST(GoldenImages, scenariosAreFound) {

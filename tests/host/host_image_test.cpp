@@ -27,10 +27,9 @@ struct Buffers {
     rec.inRowBytes = rec.outRowBytes = rowBytes;
     rec.maskData = mask.data();
     rec.maskRowBytes = region.width();
-    rec.inRect = rec.outRect = rec.maskRect = {static_cast<int16_t>(region.top),
-                                               static_cast<int16_t>(region.left),
-                                               static_cast<int16_t>(region.bottom),
-                                               static_cast<int16_t>(region.right)};
+    rec.inRect = rec.outRect =
+        rec.maskRect = {static_cast<int16_t>(region.top), static_cast<int16_t>(region.left),
+                        static_cast<int16_t>(region.bottom), static_cast<int16_t>(region.right)};
   }
 };
 
@@ -146,20 +145,29 @@ TEST(HostPixels, MissingBuffersReadBlackAndSkipWrites) {
 }
 
 TEST(HostPixels, RowAccessAgreesWithPixelAccess) {
-  struct Case { int16_t mode; int32_t depth; int16_t planes; int bytes; int16_t filterCase; };
-  for (const Case k : {Case{ps::modeRGBColor, 8, 3, 1, 1}, Case{ps::modeGray16, 16, 1, 2, 1},
-                       Case{ps::modeRGB96, 32, 4, 4, ps::filterCaseEditableTransparencyNoSelection}}) {
+  struct Case {
+    int16_t mode;
+    int32_t depth;
+    int16_t planes;
+    int bytes;
+    int16_t filterCase;
+  };
+  for (const Case k :
+       {Case{ps::modeRGBColor, 8, 3, 1, 1}, Case{ps::modeGray16, 16, 1, 2, 1},
+        Case{ps::modeRGB96, 32, 4, 4, ps::filterCaseEditableTransparencyNoSelection}}) {
     const Rect32 region{3, 10, 5, 17};
     Buffers pixelWise(k.mode, k.depth, k.planes, region, k.bytes);
     pixelWise.rec.filterCase = k.filterCase;
     pixelWise.rec.inLayerPlanes = 3;
-    for (size_t i = 0; i < pixelWise.in.size(); ++i) pixelWise.in[i] = static_cast<uint8_t>(i * 37 % 61);
+    for (size_t i = 0; i < pixelWise.in.size(); ++i)
+      pixelWise.in[i] = static_cast<uint8_t>(i * 37 % 61);
     if (k.bytes == 4)  // small floats rather than arbitrary bit patterns
       for (size_t i = 0; i + 4 <= pixelWise.in.size(); i += 4) {
         const float v = static_cast<float>(i % 17) / 16.0f;
         std::memcpy(&pixelWise.in[i], &v, 4);
       }
-    for (size_t i = 0; i < pixelWise.mask.size(); ++i) pixelWise.mask[i] = static_cast<uint8_t>(i * 29);
+    for (size_t i = 0; i < pixelWise.mask.size(); ++i)
+      pixelWise.mask[i] = static_cast<uint8_t>(i * 29);
     Buffers rowWise = pixelWise;
     rowWise.rec.inData = rowWise.in.data();
     rowWise.rec.outData = rowWise.out.data();

@@ -9,11 +9,11 @@
 #include "app/descriptor.h"
 #include "app/host_session.h"
 #include "app/image.h"
+#include "base/random_generator.h"
 #include "host/host_image.h"
 #include "host/plugin_main.h"
 #include "host/preview_render.h"
 #include "pictures/effect_pictures.h"
-#include "base/random_generator.h"
 #include "settings/effect_settings.h"
 #include "settings/parameter_table.h"
 
@@ -116,7 +116,8 @@ TEST(PluginMain, UnselectedPixelsKeepTheirValuesInEveryDepth) {
     Image image = *Image::make(40, 30, 1, false, type);
     for (int y = 0; y < 30; ++y)
       for (int x = 0; x < 40; ++x)
-        image.setSample(x, y, 0, type == SampleType::float32 ? (x + y) / 80.0 : (x * 997 + y) % 255);
+        image.setSample(x, y, 0,
+                        type == SampleType::float32 ? (x + y) / 80.0 : (x * 997 + y) % 255);
     const Image before = image;
     std::vector<uint8_t> selection(image.pixelCount(), 0);
     for (int y = 5; y < 25; ++y)

@@ -115,8 +115,7 @@ ps::Boolean getKey(ps::PIReadDescriptor rd, ps::DescriptorKeyID* key, ps::Descri
   return 1;
 }
 // Hands out the current value when it has the type asked for.
-template <typename T, typename Out>
-ps::OSErr get(ps::PIReadDescriptor rd, Out* out) {
+template <typename T, typename Out> ps::OSErr get(ps::PIReadDescriptor rd, Out* out) {
   ++host->calls;
   const Item* item = reinterpret_cast<Reader*>(rd)->current;
   const T* v = item ? std::get_if<T>(&item->value) : nullptr;

@@ -14,19 +14,16 @@ namespace orichalcumite {
 namespace {
 
 // Tables are 40 KB: keep them off the test's stack.
-std::unique_ptr<NoiseTables> tablesFor(int32_t seed)
-{
+std::unique_ptr<NoiseTables> tablesFor(int32_t seed) {
   return std::make_unique<NoiseTables>(makeNoiseTables(seed));
 }
 
 template <class T, std::size_t N>
-bool sameBits(const std::array<T, N>& a, const std::array<T, N>& b)
-{
+bool sameBits(const std::array<T, N>& a, const std::array<T, N>& b) {
   return std::memcmp(a.data(), b.data(), sizeof(T) * N) == 0;
 }
 
-void expectSameTables(const NoiseTables& a, const NoiseTables& b)
-{
+void expectSameTables(const NoiseTables& a, const NoiseTables& b) {
   EXPECT_EQ(a.byteNoise, b.byteNoise);
   EXPECT_EQ(a.rawNoise, b.rawNoise);
   EXPECT_TRUE(sameBits(a.unitNoise, b.unitNoise));
@@ -37,11 +34,10 @@ void expectSameTables(const NoiseTables& a, const NoiseTables& b)
   EXPECT_EQ(a.improvedPermutation, b.improvedPermutation);
 }
 
-TEST(BaseNoiseTable, fixedEntriesAndRepeatStructure)
-{
-  const int16_t first[32] = {1317, 807, 1939, 1586, 314, 127, 1935, 1264, 1847, 969, 1075,
-                             1400, 1616, 1864, 282, 1750, 630, 1379, 571, 1756, 26, 946,
-                             936, 616, 1636, 1025, 1321, 1656, 2040, 978, 544, 2012};
+TEST(BaseNoiseTable, fixedEntriesAndRepeatStructure) {
+  const int16_t first[32] = {1317, 807,  1939, 1586, 314,  127,  1935, 1264, 1847, 969, 1075,
+                             1400, 1616, 1864, 282,  1750, 630,  1379, 571,  1756, 26,  946,
+                             936,  616,  1636, 1025, 1321, 1656, 2040, 978,  544,  2012};
   const int16_t last[8] = {846, 557, 4, 1845, 955, 26, 391, 1023};
   const auto table = baseNoiseTable();
   ASSERT_EQ(table.size(), 2048u);
@@ -59,8 +55,7 @@ TEST(BaseNoiseTable, fixedEntriesAndRepeatStructure)
   EXPECT_EQ(std::count_if(counts.begin(), counts.end(), repeated), 549);
 }
 
-TEST(SeededNoise, seedsThatDifferByMultiplesOf2048GiveIdenticalTables)
-{
+TEST(SeededNoise, seedsThatDifferByMultiplesOf2048GiveIdenticalTables) {
   for (const int32_t seed : {0, 1, 777, 2047, -5}) {
     const auto reference = tablesFor(seed);
     for (const int32_t k : {1, -1, 3, 1000, -1000}) {
@@ -79,8 +74,7 @@ TEST(SeededNoise, seedsThatDifferByMultiplesOf2048GiveIdenticalTables)
   }
 }
 
-TEST(SeededNoise, seedMovesTheExchangePartnersOnly)
-{
+TEST(SeededNoise, seedMovesTheExchangePartnersOnly) {
   const auto seed0 = tablesFor(0);
   const auto seed1 = tablesFor(1);
   EXPECT_NE(seed0->byteNoise, seed1->byteNoise);
@@ -108,8 +102,7 @@ TEST(SeededNoise, seedMovesTheExchangePartnersOnly)
 // A byte as a gradient component: odd bytes x / 256, even bytes (x - 256) / 256.
 double gradientOfByte(int32_t x) { return (x % 2 == 1 ? x : x - 256) / 256.0; }
 
-TEST(GradientTables, shuffledPermutationAndUnitGradientsFromByteNoise)
-{
+TEST(GradientTables, shuffledPermutationAndUnitGradientsFromByteNoise) {
   const auto t = tablesFor(321);
   std::set<int32_t> values(t->permutation.begin(), t->permutation.begin() + 256);
   EXPECT_EQ(values.size(), 256u);
@@ -140,8 +133,7 @@ TEST(GradientTables, shuffledPermutationAndUnitGradientsFromByteNoise)
   for (int i = 0; i < 8; ++i) EXPECT_EQ(t0->permutation[i], seed0First[i]) << i;
 }
 
-TEST(ImprovedNoiseTables, referencePermutationTurnedBySeedAndSixteenGradients)
-{
+TEST(ImprovedNoiseTables, referencePermutationTurnedBySeedAndSixteenGradients) {
   const int32_t reference[12] = {151, 160, 137, 91, 90, 15, 131, 13, 201, 95, 96, 53};
   const auto t0 = tablesFor(0);
   for (int i = 0; i < 12; ++i) EXPECT_EQ(t0->improvedPermutation[i], reference[i]) << i;
@@ -156,8 +148,8 @@ TEST(ImprovedNoiseTables, referencePermutationTurnedBySeedAndSixteenGradients)
   EXPECT_EQ(tablesFor(2 + 256)->improvedPermutation, t2->improvedPermutation);
   EXPECT_EQ(tablesFor(-1)->improvedPermutation[0], 180);
 
-  const float expected[16][2] = {{1, 1}, {-1, 1}, {1, -1}, {-1, -1}, {1, 0},  {-1, 0},
-                                 {1, 0}, {-1, 0}, {0, 1},  {0, -1},  {0, 1},  {0, -1},
+  const float expected[16][2] = {{1, 1}, {-1, 1}, {1, -1}, {-1, -1}, {1, 0}, {-1, 0},
+                                 {1, 0}, {-1, 0}, {0, 1},  {0, -1},  {0, 1}, {0, -1},
                                  {1, 1}, {-1, 1}, {0, 1},  {0, -1}};
   for (int h = 0; h < 16; ++h) {
     EXPECT_EQ(t2->improvedGradients[h].x, expected[h][0]) << h;
@@ -165,8 +157,7 @@ TEST(ImprovedNoiseTables, referencePermutationTurnedBySeedAndSixteenGradients)
   }
 }
 
-TEST(ValueNoise, handWorkedValuesFoldingAndPeriods)
-{
+TEST(ValueNoise, handWorkedValuesFoldingAndPeriods) {
   ByteNoiseTable ramp{};
   for (int k = 0; k < kNoiseTableSize; ++k) ramp[k] = k & 255;
   // x = 64: half way from entry 0 to entry 29 on lattice row 0.
@@ -192,8 +183,7 @@ TEST(ValueNoise, handWorkedValuesFoldingAndPeriods)
   }
 }
 
-TEST(ValueNoise, staysInRangeAndChangesByAtMost128PerStep)
-{
+TEST(ValueNoise, staysInRangeAndChangesByAtMost128PerStep) {
   const auto t = tablesFor(99);
   int lowest = 0;
   int highest = -100000;
@@ -219,8 +209,7 @@ TEST(ValueNoise, staysInRangeAndChangesByAtMost128PerStep)
 
 // Slow reference: the four corner gradients dotted with the offsets, blended with the
 // quintic fade, all in double.
-double referenceImprovedNoise(const NoiseTables& t, double x, double y)
-{
+double referenceImprovedNoise(const NoiseTables& t, double x, double y) {
   const double fx = x - std::floor(x);
   const double fy = y - std::floor(y);
   const int cx = static_cast<int>(std::floor(x)) & 255;
@@ -240,8 +229,7 @@ double referenceImprovedNoise(const NoiseTables& t, double x, double y)
   return top + (bottom - top) * fade(fy);
 }
 
-TEST(ImprovedNoise, matchesASlowReference)
-{
+TEST(ImprovedNoise, matchesASlowReference) {
   for (const int32_t seed : {0, 1, 200}) {
     const auto t = tablesFor(seed);
     std::mt19937 random(seed + 1);
@@ -254,8 +242,7 @@ TEST(ImprovedNoise, matchesASlowReference)
   }
 }
 
-TEST(ImprovedNoise, zeroOnTheLatticeBoundedPeriodicAndContinuous)
-{
+TEST(ImprovedNoise, zeroOnTheLatticeBoundedPeriodicAndContinuous) {
   const auto t = tablesFor(3);
   for (int x = -300; x <= 300; x += 7)
     for (int y = -300; y <= 300; y += 11)
@@ -298,8 +285,7 @@ TEST(ImprovedNoise, zeroOnTheLatticeBoundedPeriodicAndContinuous)
   EXPECT_EQ(improvedNoise(*t, 0.5f, INFINITY), 0.0f);
 }
 
-TEST(BlotchNoiseConstants, followTheTablesAndTheBlotchSize)
-{
+TEST(BlotchNoiseConstants, followTheTablesAndTheBlotchSize) {
   for (const int32_t seed : {1, 900}) {
     const auto t = tablesFor(seed);
     const BlotchNoiseConstants c = derivedNoiseConstants(*t, 50);

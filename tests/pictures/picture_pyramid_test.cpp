@@ -16,8 +16,7 @@ using testing::storedPixel;
 
 // Reduction written out plainly: 32 bilinear reads of the larger level on a 6 x 6 grid
 // (corners left out) with binomial-like weights, divided by their total.
-Rgba referenceReduced(const Picture& picture, int level, int j, int i)
-{
+Rgba referenceReduced(const Picture& picture, int level, int j, int i) {
   const double offsets[6] = {-0.75, -0.25, 0.25, 0.75, 1.25, 1.75};
   const double weights[6][6] = {{0, 1, 4, 4, 1, 0},       {1, 16, 64, 64, 16, 1},
                                 {4, 64, 256, 256, 64, 4}, {4, 64, 256, 256, 64, 4},
@@ -25,7 +24,8 @@ Rgba referenceReduced(const Picture& picture, int level, int j, int i)
   const PictureLevel& small = picture.level(level);
   const PictureLevel& large = picture.level(level - 1);
   auto at = [&](int x, int y) {
-    return storedPixel(picture, std::clamp(x, 0, large.maxX), std::clamp(y, 0, large.maxY), level - 1);
+    return storedPixel(picture, std::clamp(x, 0, large.maxX), std::clamp(y, 0, large.maxY),
+                       level - 1);
   };
   double sum[4] = {};
   double total = 0.0;
@@ -57,12 +57,11 @@ Rgba referenceReduced(const Picture& picture, int level, int j, int i)
           static_cast<float>(sum[2] / total), static_cast<float>(sum[3] / total)};
 }
 
-TEST(PicturePyramid, constantPictureStaysConstantOnEveryLevel)
-{
+TEST(PicturePyramid, constantPictureStaysConstantOnEveryLevel) {
   // 64 x 48 halves exactly down to 2 x ...; 37 x 23 needs the general reduction.
   for (PictureSize size : {PictureSize{64, 48}, PictureSize{37, 23}}) {
-    for (PictureKind kind : {PictureKind::grey8, PictureKind::rgba8, PictureKind::rgba16,
-                             PictureKind::rgbaFloat}) {
+    for (PictureKind kind :
+         {PictureKind::grey8, PictureKind::rgba8, PictureKind::rgba16, PictureKind::rgbaFloat}) {
       const auto picture = createPicture(size.width, size.height, kind, WrapMode::clamp);
       ASSERT_TRUE(picture);
       const bool isFloat = kind == PictureKind::rgbaFloat;
@@ -85,10 +84,9 @@ TEST(PicturePyramid, constantPictureStaysConstantOnEveryLevel)
   }
 }
 
-TEST(PicturePyramid, levelsMatchAPlainReduction)
-{
-  for (PictureSize size : {PictureSize{64, 48}, PictureSize{37, 23}, PictureSize{5, 3},
-                           PictureSize{1030, 9}}) {
+TEST(PicturePyramid, levelsMatchAPlainReduction) {
+  for (PictureSize size :
+       {PictureSize{64, 48}, PictureSize{37, 23}, PictureSize{5, 3}, PictureSize{1030, 9}}) {
     for (PictureKind kind : {PictureKind::rgba8, PictureKind::grey16, PictureKind::rgbaFloat}) {
       const auto picture = createPicture(size.width, size.height, kind, WrapMode::wrapBoth);
       ASSERT_TRUE(picture);
@@ -104,7 +102,8 @@ TEST(PicturePyramid, levelsMatchAPlainReduction)
             if (x > l.maxX) continue;
             const Rgba got = storedPixel(*picture, x, y, level);
             const Rgba want = referenceReduced(*picture, level, x, y);
-            ASSERT_NEAR(got.red, want.red, tolerance) << size.width << " level " << level << ": " << x << "," << y;
+            ASSERT_NEAR(got.red, want.red, tolerance)
+                << size.width << " level " << level << ": " << x << "," << y;
             ASSERT_NEAR(got.green, want.green, tolerance);
             ASSERT_NEAR(got.blue, want.blue, tolerance);
             ASSERT_NEAR(got.alpha, want.alpha, tolerance);
@@ -115,8 +114,7 @@ TEST(PicturePyramid, levelsMatchAPlainReduction)
   }
 }
 
-TEST(PicturePyramid, parallelTilesGiveTheSameLevelsAsOneSerialPass)
-{
+TEST(PicturePyramid, parallelTilesGiveTheSameLevelsAsOneSerialPass) {
   const auto serial = createPicture(300, 200, PictureKind::rgba8, WrapMode::clamp);
   const auto tiled = createPicture(300, 200, PictureKind::rgba8, WrapMode::clamp);
   ASSERT_TRUE(serial && tiled);
@@ -131,7 +129,8 @@ TEST(PicturePyramid, parallelTilesGiveTheSameLevelsAsOneSerialPass)
     std::vector<Rect32> tiles;
     for (int top = area.top; top < area.bottom; top += 16) {
       for (int left = area.left; left < area.right; left += 16) {
-        tiles.push_back({top, left, std::min(top + 16, area.bottom), std::min(left + 16, area.right)});
+        tiles.push_back(
+            {top, left, std::min(top + 16, area.bottom), std::min(left + 16, area.right)});
       }
     }
     auto work = [&](std::size_t first) {
@@ -158,8 +157,7 @@ TEST(PicturePyramid, parallelTilesGiveTheSameLevelsAsOneSerialPass)
   }
 }
 
-TEST(PicturePyramid, picturesMarkedNoPyramidNeverBuildOne)
-{
+TEST(PicturePyramid, picturesMarkedNoPyramidNeverBuildOne) {
   const auto picture = createPicture(40, 40, PictureKind::rgba8, WrapMode::noPyramid);
   ASSERT_TRUE(picture);
   picture->fill(1, 2, 3, 4);

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdlib>
 #include <cmath>
+#include <cstdlib>
 #include <random>
 #include <vector>
 
@@ -17,8 +17,7 @@ namespace {
 
 // The sampler kernel written out from its definition: a Lanczos-2 window (pi taken as
 // 3.141592653) averaged over twenty shifts j / 21, normalised, taps -2..+2.
-std::array<double, 5> referenceWeights(int subPosition)
-{
+std::array<double, 5> referenceWeights(int subPosition) {
   const double pi = 3.141592653;
   auto window = [pi](double t) {
     if (t == 0.0) return 1.0;
@@ -37,8 +36,7 @@ std::array<double, 5> referenceWeights(int subPosition)
 }
 
 // Integer row as defined: taps +2..-1 truncated, tap -2 takes the rest.
-std::array<int, 5> referenceFixedRow(int subPosition, int one)
-{
+std::array<int, 5> referenceFixedRow(int subPosition, int one) {
   const std::array<double, 5> w = referenceWeights(subPosition);
   std::array<int, 5> row{};
   for (int t = 1; t < 5; ++t) row[t] = static_cast<int>(w[t] * one);
@@ -46,8 +44,7 @@ std::array<int, 5> referenceFixedRow(int subPosition, int one)
   return row;
 }
 
-TEST(PictureSamplerWeights, matchTheKernelAndIntegerRowsSumExactly)
-{
+TEST(PictureSamplerWeights, matchTheKernelAndIntegerRowsSumExactly) {
   const SamplerWeights& tables = samplerWeights();
   for (int i = 0; i < kSamplerSubPositions; ++i) {
     const std::array<double, 5> w = referenceWeights(i);
@@ -69,8 +66,7 @@ TEST(PictureSamplerWeights, matchTheKernelAndIntegerRowsSumExactly)
   EXPECT_GT(tables.real[511][3], tables.real[0][3]);
 }
 
-TEST(PictureSamplerWeights, eightBitSumsCannotOverflow32Bits)
-{
+TEST(PictureSamplerWeights, eightBitSumsCannotOverflow32Bits) {
   // The 8-bit sampler sums in 32 bits: the worst row-by-column sum of absolute weights
   // times 255 must stay below 2^31.
   std::int64_t worst = 0;
@@ -84,8 +80,7 @@ TEST(PictureSamplerWeights, eightBitSumsCannotOverflow32Bits)
 
 // 5 x 5 sum with the reference integer rows over pixels read through the edge handling,
 // in storage units.
-Rgba referenceSample(const Picture& picture, double px, double py)
-{
+Rgba referenceSample(const Picture& picture, double px, double py) {
   const int x = static_cast<int>(std::floor(px + 0.5));
   const int y = static_cast<int>(std::floor(py + 0.5));
   const int one = picture.writeMultiplier() == 255.0f ? 2048 : 32768;
@@ -107,16 +102,14 @@ Rgba referenceSample(const Picture& picture, double px, double py)
           static_cast<float>(sum[2] * scale), static_cast<float>(sum[3] * scale)};
 }
 
-void expectSame(const Rgba& a, const Rgba& b, float tolerance)
-{
+void expectSame(const Rgba& a, const Rgba& b, float tolerance) {
   EXPECT_NEAR(a.red, b.red, tolerance);
   EXPECT_NEAR(a.green, b.green, tolerance);
   EXPECT_NEAR(a.blue, b.blue, tolerance);
   EXPECT_NEAR(a.alpha, b.alpha, tolerance);
 }
 
-TEST(PictureSampler, wholeCoordinatesSampleThePixelCentre)
-{
+TEST(PictureSampler, wholeCoordinatesSampleThePixelCentre) {
   // A single bright pixel: sampling whole coordinates around it returns the centre row of
   // weights (sub-position 256) tap by tap.
   const auto picture = createPicture(16, 16, PictureKind::rgba8, WrapMode::clamp);
@@ -129,15 +122,16 @@ TEST(PictureSampler, wholeCoordinatesSampleThePixelCentre)
   }
 }
 
-TEST(PictureSampler, flatAreasSampleToExactlyTheirValue)
-{
+TEST(PictureSampler, flatAreasSampleToExactlyTheirValue) {
   std::mt19937 random(7);
   std::uniform_real_distribution<float> position(-3.0f, 40.0f);
   const struct {
     PictureKind kind;
     int value;
-  } cases[] = {{PictureKind::grey8, 201}, {PictureKind::grey16, 54321},
-               {PictureKind::rgba8, 77}, {PictureKind::rgba16, 65535}};
+  } cases[] = {{PictureKind::grey8, 201},
+               {PictureKind::grey16, 54321},
+               {PictureKind::rgba8, 77},
+               {PictureKind::rgba16, 65535}};
   for (const auto& c : cases) {
     const auto picture = createPicture(37, 29, c.kind, WrapMode::clamp);
     ASSERT_TRUE(picture);
@@ -154,8 +148,7 @@ TEST(PictureSampler, flatAreasSampleToExactlyTheirValue)
   EXPECT_NEAR(real->samplePoint(0, 11.3f, 0.2f).green, 3.0f, 1e-5f);
 }
 
-TEST(PictureSampler, fastPathEqualsGeneralPathInside)
-{
+TEST(PictureSampler, fastPathEqualsGeneralPathInside) {
   std::mt19937 random(11);
   std::uniform_real_distribution<float> position(2.0f, 60.0f);
   for (PictureKind kind : {PictureKind::grey8, PictureKind::grey16, PictureKind::rgba8,
@@ -176,8 +169,7 @@ TEST(PictureSampler, fastPathEqualsGeneralPathInside)
   }
 }
 
-TEST(PictureSampler, matchesReferenceInsideAcrossTilesAndAtEdges)
-{
+TEST(PictureSampler, matchesReferenceInsideAcrossTilesAndAtEdges) {
   for (PictureKind kind : {PictureKind::rgba8, PictureKind::rgba16}) {
     const auto picture = createPicture(600, 530, kind, WrapMode::clamp);
     ASSERT_TRUE(picture);
@@ -193,8 +185,7 @@ TEST(PictureSampler, matchesReferenceInsideAcrossTilesAndAtEdges)
   }
 }
 
-TEST(PictureSampler, edgesClampOrWrapByMode)
-{
+TEST(PictureSampler, edgesClampOrWrapByMode) {
   // Column 0 is red, row 0 green; everything else black.
   auto make = [](WrapMode mode) {
     auto picture = createPicture(16, 8, PictureKind::rgba8, mode);
@@ -221,21 +212,19 @@ TEST(PictureSampler, edgesClampOrWrapByMode)
   EXPECT_FLOAT_EQ(horizontal->samplePoint(0, 5.0f, 7.0f).green, 0.0f);
 }
 
-TEST(PictureSampler, survivesAnyCoordinate)
-{
+TEST(PictureSampler, survivesAnyCoordinate) {
   const auto picture = createPicture(8, 8, PictureKind::rgba8, WrapMode::wrapBoth);
   ASSERT_TRUE(picture);
   picture->fill(10, 20, 30, 255);
   const float extremes[] = {std::nanf(""), 1e30f, -1e30f, std::numeric_limits<float>::infinity(),
-                            -1e-9f, -0.5f};
+                            -1e-9f,        -0.5f};
   for (float v : extremes) {
     const Rgba s = picture->sample(0, 0.0f, v, v);
     EXPECT_NEAR(s.green, 20.0f / 255.0f, 1e-6f) << v;
   }
 }
 
-TEST(PictureSampler, normalisedSamplerScalesAndBlendsLevels)
-{
+TEST(PictureSampler, normalisedSamplerScalesAndBlendsLevels) {
   const auto picture = createPicture(64, 32, PictureKind::rgba8, WrapMode::clamp);
   ASSERT_TRUE(picture);
   testing::fillWithNoise(*picture, 9);
@@ -279,11 +268,13 @@ TEST(SampleGreenRow, EqualsTheNormalisedSamplerExactly) {
     auto picture = createPicture(256, 240, PictureKind::rgba8, wrap);
     ASSERT_TRUE(picture);
     for (int y = 0; y < 240; ++y)
-      for (int x = 0; x < 256; ++x) picture->setPixel(x, y, 0, x ^ y, (x * 7 + y * 13) & 255, y, 255);
+      for (int x = 0; x < 256; ++x)
+        picture->setPixel(x, y, 0, x ^ y, (x * 7 + y * 13) & 255, y, 255);
     std::vector<float> u(300), green(300);
     for (int row = 0; row < 40; ++row) {
       const float v = static_cast<float>(row) / 39.0f;
-      for (size_t i = 0; i < u.size(); ++i) u[i] = static_cast<float>((i * 0.61803398875) - std::floor(i * 0.61803398875));
+      for (size_t i = 0; i < u.size(); ++i)
+        u[i] = static_cast<float>((i * 0.61803398875) - std::floor(i * 0.61803398875));
       u[0] = 0.0f;
       u[1] = 1.0f;
       picture->sampleGreenRow(u.data(), v, static_cast<int>(u.size()), green.data());

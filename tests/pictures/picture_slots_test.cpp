@@ -19,8 +19,7 @@ struct DecodedImage {
   std::ptrdiff_t rowBytes;
   std::vector<std::uint8_t> bytes;
 
-  DecodedImage(int w, int h) : width(w), height(h), rowBytes(4 * w + 12), bytes(rowBytes * h)
-  {
+  DecodedImage(int w, int h) : width(w), height(h), rowBytes(4 * w + 12), bytes(rowBytes * h) {
     for (int y = 0; y < h; ++y) {
       for (int x = 0; x < w; ++x) {
         std::uint8_t* p = &bytes[static_cast<std::size_t>(rowBytes * y + 4 * x)];
@@ -34,13 +33,13 @@ struct DecodedImage {
   Rgba8ImageView view() const { return {bytes.data(), width, height, rowBytes}; }
 };
 
-void expectTopLeftCopy(const Picture& picture, const DecodedImage& image)
-{
+void expectTopLeftCopy(const Picture& picture, const DecodedImage& image) {
   for (int y : {0, picture.height() / 2, picture.height() - 1}) {
     for (int x : {0, 511, 512, picture.width() - 1}) {
       if (x >= picture.width()) continue;
       const Rgba p = storedPixel(picture, x, y);
-      const std::uint8_t* source = &image.bytes[static_cast<std::size_t>(image.rowBytes * y + 4 * x)];
+      const std::uint8_t* source =
+          &image.bytes[static_cast<std::size_t>(image.rowBytes * y + 4 * x)];
       EXPECT_EQ(p.red, source[0]) << x << "," << y;
       EXPECT_EQ(p.green, source[1]) << x << "," << y;
       EXPECT_EQ(p.blue, source[2]) << x << "," << y;
@@ -49,15 +48,13 @@ void expectTopLeftCopy(const Picture& picture, const DecodedImage& image)
   }
 }
 
-TEST(PictureSlots, decodedSizesAreClampedToTheSlotLimit)
-{
+TEST(PictureSlots, decodedSizesAreClampedToTheSlotLimit) {
   EXPECT_EQ(clampedPictureSize(3000, 1000, kEnvironmentMaxSide), (PictureSize{2048, 1000}));
   EXPECT_EQ(clampedPictureSize(300, 200, kTextureMaxSide), (PictureSize{256, 200}));
   EXPECT_EQ(clampedPictureSize(0, -4, kTextureMaxSide), (PictureSize{1, 1}));
 }
 
-TEST(PictureSlots, environmentKeepsTheTopLeftOfALargeImage)
-{
+TEST(PictureSlots, environmentKeepsTheTopLeftOfALargeImage) {
   const DecodedImage image(3000, 1000);
   const auto picture = environmentPictureFromRgba8(image.view());
   ASSERT_TRUE(picture);
@@ -69,8 +66,7 @@ TEST(PictureSlots, environmentKeepsTheTopLeftOfALargeImage)
   expectTopLeftCopy(*picture, image);
 }
 
-TEST(PictureSlots, textureIsClampedTo256AndWraps)
-{
+TEST(PictureSlots, textureIsClampedTo256AndWraps) {
   const DecodedImage image(300, 200);
   const auto picture = texturePictureFromRgba8(image.view());
   ASSERT_TRUE(picture);
@@ -80,16 +76,14 @@ TEST(PictureSlots, textureIsClampedTo256AndWraps)
   expectTopLeftCopy(*picture, image);
 }
 
-TEST(PictureSlots, emptyOrInconsistentImagesGiveNoPicture)
-{
+TEST(PictureSlots, emptyOrInconsistentImagesGiveNoPicture) {
   const DecodedImage image(4, 4);
   EXPECT_FALSE(environmentPictureFromRgba8({nullptr, 4, 4, 16}));
   EXPECT_FALSE(environmentPictureFromRgba8({image.bytes.data(), 0, 4, 16}));
   EXPECT_FALSE(texturePictureFromRgba8({image.bytes.data(), 4, 4, 8}));  // rows too short
 }
 
-TEST(PictureSlots, defaultEnvironmentIsABrightSkyOverADarkerWarmFloor)
-{
+TEST(PictureSlots, defaultEnvironmentIsABrightSkyOverADarkerWarmFloor) {
   const auto picture = defaultEnvironmentPicture();
   ASSERT_TRUE(picture);
   ASSERT_EQ(picture->width(), kDefaultEnvironmentSide);
@@ -124,8 +118,7 @@ TEST(PictureSlots, defaultEnvironmentIsABrightSkyOverADarkerWarmFloor)
   EXPECT_LT(centre, 0.5f);
 }
 
-TEST(PictureSlots, environmentSpinTurnsByQuarterTurnsWithinZeroToThree)
-{
+TEST(PictureSlots, environmentSpinTurnsByQuarterTurnsWithinZeroToThree) {
   const double expected[4][2] = {{1, 0}, {0, -1}, {-1, 0}, {0, 1}};
   for (int spin = 0; spin < 4; ++spin) {
     const EnvironmentRotation r = environmentRotation(spin);

@@ -12,8 +12,7 @@ namespace {
 
 using testing::storedPixel;
 
-TEST(PictureLevels, sizesHalveRoundingUpAndOddSidesBecomeEven)
-{
+TEST(PictureLevels, sizesHalveRoundingUpAndOddSidesBecomeEven) {
   const PictureLevelSizes levels = pictureLevelSizes(5, 3);
   ASSERT_EQ(levels.count, 4);
   EXPECT_EQ(levels.sizes[0], (PictureSize{5, 3}));
@@ -31,8 +30,7 @@ TEST(PictureLevels, sizesHalveRoundingUpAndOddSidesBecomeEven)
   EXPECT_EQ(nine.sizes[2].width, 4);
 }
 
-TEST(PictureLevels, neverMoreThanTwentyLevels)
-{
+TEST(PictureLevels, neverMoreThanTwentyLevels) {
   // 2^20 would need 21 levels down to 1 x 1.
   const PictureLevelSizes levels = pictureLevelSizes(1 << 20, 1);
   ASSERT_EQ(levels.count, kMaxPictureLevels);
@@ -44,8 +42,7 @@ TEST(PictureLevels, neverMoreThanTwentyLevels)
   EXPECT_EQ(picture->level(19).width, 2);
 }
 
-TEST(PictureLevels, pictureDescribesItsLevelsAndShape)
-{
+TEST(PictureLevels, pictureDescribesItsLevelsAndShape) {
   const auto picture = createPicture(5, 3, PictureKind::rgba8, WrapMode::clamp);
   ASSERT_TRUE(picture);
   ASSERT_EQ(picture->levelCount(), 4);
@@ -62,8 +59,7 @@ TEST(PictureLevels, pictureDescribesItsLevelsAndShape)
   EXPECT_EQ(flat->levelCount(), 1);
 }
 
-TEST(PictureCreation, refusesSizesAndLayoutsItCannotHold)
-{
+TEST(PictureCreation, refusesSizesAndLayoutsItCannotHold) {
   EXPECT_FALSE(createPicture(0, 5, PictureKind::rgba8, WrapMode::clamp));
   EXPECT_FALSE(createPicture(5, 0, PictureKind::rgba8, WrapMode::clamp));
   EXPECT_FALSE(createPicture(-3, 5, PictureKind::grey8, WrapMode::clamp));
@@ -73,8 +69,7 @@ TEST(PictureCreation, refusesSizesAndLayoutsItCannotHold)
   EXPECT_TRUE(createPicture(1, 1, PictureKind::rgbaFloat, WrapMode::wrapBoth));
 }
 
-TEST(PicturePixels, startsEmptyAndKeepsEveryPixelAcrossTileBorders)
-{
+TEST(PicturePixels, startsEmptyAndKeepsEveryPixelAcrossTileBorders) {
   // 1100 x 600 spans three tile columns and two tile rows, the last ones partly used.
   const auto picture = createPicture(1100, 600, PictureKind::rgba8, WrapMode::clamp);
   ASSERT_TRUE(picture);
@@ -99,8 +94,7 @@ TEST(PicturePixels, startsEmptyAndKeepsEveryPixelAcrossTileBorders)
   EXPECT_EQ(storedPixel(*picture, 549, 299, 0).red, 0);
 }
 
-TEST(PicturePixels, writesOutsideALevelAreIgnored)
-{
+TEST(PicturePixels, writesOutsideALevelAreIgnored) {
   const auto picture = createPicture(4, 4, PictureKind::rgba8, WrapMode::clamp);
   ASSERT_TRUE(picture);
   picture->setPixel(4, 0, 0, 255, 255, 255, 255);
@@ -112,8 +106,7 @@ TEST(PicturePixels, writesOutsideALevelAreIgnored)
   }
 }
 
-TEST(PicturePixels, eightBitColourKeepsOnlyTheLowByteOfEachValue)
-{
+TEST(PicturePixels, eightBitColourKeepsOnlyTheLowByteOfEachValue) {
   const auto picture = createPicture(2, 2, PictureKind::rgba8, WrapMode::clamp);
   ASSERT_TRUE(picture);
   picture->setPixel(1, 1, 0, 300, 256 + 17, -1, 511);
@@ -124,8 +117,7 @@ TEST(PicturePixels, eightBitColourKeepsOnlyTheLowByteOfEachValue)
   EXPECT_EQ(p.alpha, 255);
 }
 
-TEST(PicturePixels, writeFloatScalesTruncatesAndSurvivesBadValues)
-{
+TEST(PicturePixels, writeFloatScalesTruncatesAndSurvivesBadValues) {
   const auto colour = createPicture(2, 1, PictureKind::rgba8, WrapMode::clamp);
   ASSERT_TRUE(colour);
   colour->writeFloat(0, 0, 0, {0.5f, 1.0f, 0.0f, 0.999f});
@@ -150,8 +142,7 @@ TEST(PicturePixels, writeFloatScalesTruncatesAndSurvivesBadValues)
   EXPECT_FLOAT_EQ(h.alpha, 1.0f);
 }
 
-TEST(PicturePixels, fillSetsEveryPixelOfTheFullLevel)
-{
+TEST(PicturePixels, fillSetsEveryPixelOfTheFullLevel) {
   const auto picture = createPicture(600, 3, PictureKind::grey16, WrapMode::clamp);
   ASSERT_TRUE(picture);
   picture->fill(40000, 0, 0, 0);
@@ -164,8 +155,7 @@ TEST(PicturePixels, fillSetsEveryPixelOfTheFullLevel)
 }
 
 // Columns hold their own index in red, rows theirs in green.
-std::unique_ptr<Picture> indexPicture(WrapMode mode)
-{
+std::unique_ptr<Picture> indexPicture(WrapMode mode) {
   auto picture = createPicture(6, 4, PictureKind::rgba8, mode);
   for (int y = 0; y < 4; ++y) {
     for (int x = 0; x < 6; ++x) picture->setPixel(x, y, 0, x, y, 0, 255);
@@ -173,8 +163,7 @@ std::unique_ptr<Picture> indexPicture(WrapMode mode)
   return picture;
 }
 
-TEST(PicturePixels, readsOutsideFollowTheWrapMode)
-{
+TEST(PicturePixels, readsOutsideFollowTheWrapMode) {
   const auto clamp = indexPicture(WrapMode::clamp);
   EXPECT_EQ(storedPixel(*clamp, -3, 9).red, 0);
   EXPECT_EQ(storedPixel(*clamp, -3, 9).green, 3);

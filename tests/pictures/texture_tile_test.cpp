@@ -26,8 +26,7 @@ struct Grey {
   int at(int x, int y) const { return values[static_cast<std::size_t>(y * width + x)]; }
 };
 
-Grey greyOf(const Picture& picture)
-{
+Grey greyOf(const Picture& picture) {
   Grey g{picture.width(), picture.height(), {}};
   for (int y = 0; y < g.height; ++y)
     for (int x = 0; x < g.width; ++x)
@@ -35,16 +34,14 @@ Grey greyOf(const Picture& picture)
   return g;
 }
 
-Grey tileGrey(int choice, uint32_t seed)
-{
+Grey tileGrey(int choice, uint32_t seed) {
   RandomGenerator rng(seed);
   const auto tile = buildTextureTile(choice, rng);
   return tile ? greyOf(*tile) : Grey{};
 }
 
 // Mean absolute difference between texels (x, y) and (x + dx, y + dy) inside the tile.
-double meanStep(const Grey& g, int dx, int dy)
-{
+double meanStep(const Grey& g, int dx, int dy) {
   double sum = 0.0;
   for (int y = 0; y + dy < g.height; ++y)
     for (int x = 0; x + dx < g.width; ++x) sum += std::abs(g.at(x, y) - g.at(x + dx, y + dy));
@@ -53,8 +50,7 @@ double meanStep(const Grey& g, int dx, int dy)
 
 // Mean absolute difference across the wrap: last column against first, or last row against
 // first.
-double meanSeamStep(const Grey& g, bool acrossColumns)
-{
+double meanSeamStep(const Grey& g, bool acrossColumns) {
   double sum = 0.0;
   const int n = acrossColumns ? g.height : g.width;
   for (int i = 0; i < n; ++i) {
@@ -64,8 +60,7 @@ double meanSeamStep(const Grey& g, bool acrossColumns)
   return sum / n;
 }
 
-TEST(TextureProfile, handWorkedValuesOfEveryKind)
-{
+TEST(TextureProfile, handWorkedValuesOfEveryKind) {
   const TextureProfile saw = textureProfile(1, -0.25f);  // claws
   EXPECT_EQ(saw[4], -1);
   EXPECT_EQ(saw[239], -59);  // -59.75 truncated toward zero
@@ -76,23 +71,22 @@ TEST(TextureProfile, handWorkedValuesOfEveryKind)
   EXPECT_EQ(triangle[128], 127);  // 127.5
   EXPECT_EQ(triangle[255], 0);
   const TextureProfile halfSine = textureProfile(3, 0.25f);  // noise
-  EXPECT_EQ(halfSine[64], 45);   // 45 degrees: 63.75 x 0.7071
-  EXPECT_EQ(halfSine[128], 63);  // 90 degrees
-  EXPECT_EQ(halfSine[255], 0);   // 180 degrees, a hair short of pi
-  const TextureProfile bump = textureProfile(5, 0.25f);  // arabesque
+  EXPECT_EQ(halfSine[64], 45);                               // 45 degrees: 63.75 x 0.7071
+  EXPECT_EQ(halfSine[128], 63);                              // 90 degrees
+  EXPECT_EQ(halfSine[255], 0);                               // 180 degrees, a hair short of pi
+  const TextureProfile bump = textureProfile(5, 0.25f);      // arabesque
   EXPECT_EQ(bump[64], 0);
   EXPECT_EQ(bump[128], 63);
   EXPECT_EQ(bump[191], 0);
   EXPECT_EQ(bump[40] + bump[220], 0);
   const TextureProfile rim = textureProfile(55, -0.25f);  // bubbles
-  EXPECT_EQ(rim[0], 425);    // 255 + 191.25 x sin(90 rad) = 425.98
+  EXPECT_EQ(rim[0], 425);                                 // 255 + 191.25 x sin(90 rad) = 425.98
   EXPECT_EQ(rim[128], 315);  // 45 degrees: 255 + 191.25 x sin(90.785 rad) = 315.30
   EXPECT_EQ(rim[255], 169);  // 90 degrees: 255 + 191.25 x cos(90 rad) = 169.31
   for (const int16_t v : textureProfile(4, 0.25f)) EXPECT_EQ(v, 0);
 }
 
-TEST(TextureTexels, storedByteIsWhatAPictureStoresForTheValue)
-{
+TEST(TextureTexels, storedByteIsWhatAPictureStoresForTheValue) {
   EXPECT_EQ(storedTexelByte(192), 192);
   EXPECT_EQ(storedTexelByte(256), 0);  // low 8 bits
   auto pixel = createPicture(1, 1, PictureKind::rgba8, WrapMode::wrapBoth);
@@ -105,8 +99,7 @@ TEST(TextureTexels, storedByteIsWhatAPictureStoresForTheValue)
   }
 }
 
-TEST(WalkSeam, firstSeventeenRowsBlendIntoTheLastOnes)
-{
+TEST(WalkSeam, firstSeventeenRowsBlendIntoTheLastOnes) {
   std::vector<uint8_t> grid(256 * 256);
   // Row r holds r.
   for (std::size_t i = 0; i < grid.size(); ++i) grid[i] = static_cast<uint8_t>(i / 256);
@@ -123,8 +116,7 @@ TEST(WalkSeam, firstSeventeenRowsBlendIntoTheLastOnes)
   EXPECT_EQ(tooSmall, std::vector<uint8_t>(100, 7));
 }
 
-TEST(TextureTile, everyBuiltInChoiceGivesAWrappingGreyTile)
-{
+TEST(TextureTile, everyBuiltInChoiceGivesAWrappingGreyTile) {
   for (int choice = 1; choice <= kBuiltInChoices; ++choice) {
     SCOPED_TRACE(::testing::Message() << "choice " << choice);
     RandomGenerator rng(5);
@@ -146,8 +138,7 @@ TEST(TextureTile, everyBuiltInChoiceGivesAWrappingGreyTile)
   }
 }
 
-TEST(TextureTile, noneAndUnknownChoicesAreFlatAndTextureFileBuildsNothing)
-{
+TEST(TextureTile, noneAndUnknownChoicesAreFlatAndTextureFileBuildsNothing) {
   for (const int choice : {1, 0, 14, -3}) {
     RandomGenerator rng(9);
     const auto tile = buildTextureTile(choice, rng);
@@ -161,8 +152,7 @@ TEST(TextureTile, noneAndUnknownChoicesAreFlatAndTextureFileBuildsNothing)
   EXPECT_EQ(rng.next(), RandomGenerator(9).next());
 }
 
-TEST(TextureTile, sameGeneratorSeedGivesTheSameTileAndOtherSeedsDiffer)
-{
+TEST(TextureTile, sameGeneratorSeedGivesTheSameTileAndOtherSeedsDiffer) {
   for (int choice = 2; choice <= kBuiltInChoices; ++choice) {
     const Grey a = tileGrey(choice, 1234);
     EXPECT_EQ(a.values, tileGrey(choice, 1234).values) << choice;
@@ -170,8 +160,7 @@ TEST(TextureTile, sameGeneratorSeedGivesTheSameTileAndOtherSeedsDiffer)
   }
 }
 
-TEST(TextureTile, drawsTheStatedCountOfRandomNumbers)
-{
+TEST(TextureTile, drawsTheStatedCountOfRandomNumbers) {
   // Walk: two fills of max(region width, 256), then one per texel of 8 warm-up rows and 256
   // rows; cells: 1024 jitters; noise: one table seed.
   struct Case {
@@ -189,8 +178,7 @@ TEST(TextureTile, drawsTheStatedCountOfRandomNumbers)
   }
 }
 
-TEST(TextureTile, tilesRepeatWithoutASeam)
-{
+TEST(TextureTile, tilesRepeatWithoutASeam) {
   for (int choice = 2; choice <= kBuiltInChoices; ++choice) {
     SCOPED_TRACE(::testing::Message() << "choice " << choice);
     const Grey g = tileGrey(choice, 31);
@@ -204,8 +192,7 @@ TEST(TextureTile, tilesRepeatWithoutASeam)
   }
 }
 
-TEST(TextureTile, wideAndTallNoiseStretchTheirAxis)
-{
+TEST(TextureTile, wideAndTallNoiseStretchTheirAxis) {
   const Grey plain = tileGrey(9, 3);
   const Grey wide = tileGrey(kTextureChoiceWideNoise, 3);
   const Grey tall = tileGrey(kTextureChoiceTallNoise, 3);
@@ -218,8 +205,7 @@ TEST(TextureTile, wideAndTallNoiseStretchTheirAxis)
 
 // Slow reference: five octaves (shift, texel offset, weight) of valueNoise per texel, then
 // the profile as each generator uses it.
-int32_t referenceNoiseTexel(const NoiseGenerator& n, int x, int y)
-{
+int32_t referenceNoiseTexel(const NoiseGenerator& n, int x, int y) {
   const int octaves[5][3] = {{2, 1, 10}, {3, 0, 7}, {4, 4, 5}, {5, 3, 3}, {6, 2, 1}};
   int32_t sum = 0;
   for (const auto& o : octaves) {
@@ -232,8 +218,7 @@ int32_t referenceNoiseTexel(const NoiseGenerator& n, int x, int y)
   return std::max(n.profile[h & 255] * 3, n.noiseFloor);
 }
 
-TEST(NoiseGenerator, rowsMatchAPlainOctaveSum)
-{
+TEST(NoiseGenerator, rowsMatchAPlainOctaveSum) {
   for (const int choice : {6, 9, 10, 11, 12}) {
     SCOPED_TRACE(::testing::Message() << "choice " << choice);
     const TextureRecipe recipe = textureRecipe(choice);
@@ -249,8 +234,7 @@ TEST(NoiseGenerator, rowsMatchAPlainOctaveSum)
   }
 }
 
-TEST(CellGenerator, cellPointsAreTheBrightestOrFlattestTexels)
-{
+TEST(CellGenerator, cellPointsAreTheBrightestOrFlattestTexels) {
   for (const int choice : {7, 8}) {
     SCOPED_TRACE(::testing::Message() << "choice " << choice);
     const TextureRecipe recipe = textureRecipe(choice);

@@ -53,8 +53,8 @@ MaskedField blobs(int w, int h, unsigned seed) {
 // The four sweeps exactly as first described: x in the outer loop, y in the inner.
 void columnMajorSweeps(FloatImage& f, const Rect32& a) {
   auto update = [&](int x, int y) {
-    f.at(x, y) = sweptDistance(f.at(x, y), f.at(x - 1, y), f.at(x + 1, y), f.at(x, y - 1),
-                               f.at(x, y + 1));
+    f.at(x, y) =
+        sweptDistance(f.at(x, y), f.at(x - 1, y), f.at(x + 1, y), f.at(x, y - 1), f.at(x, y + 1));
   };
   for (int x = a.left; x < a.right; ++x)
     for (int y = a.top; y < a.bottom; ++y) update(x, y);
@@ -79,7 +79,8 @@ TEST(DistanceSweeps, RowOrderGivesExactlyTheColumnOrderResult) {
     columnMajorSweeps(slow.field, slow.area);
     for (int y = 0; y < h; ++y)
       for (int x = 0; x < w; ++x)
-        ASSERT_EQ(fast.distance(x, y), slow.distance(x, y)) << w << "x" << h << " " << x << "," << y;
+        ASSERT_EQ(fast.distance(x, y), slow.distance(x, y))
+            << w << "x" << h << " " << x << "," << y;
   }
 }
 

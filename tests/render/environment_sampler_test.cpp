@@ -15,7 +15,8 @@ std::unique_ptr<Picture> noisePicture(int width, int height, WrapMode wrap, uint
   std::mt19937 random(seed);
   std::uniform_int_distribution<int> byte(0, 255);
   for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x) p->setPixel(x, y, 0, byte(random), byte(random), byte(random), 255);
+    for (int x = 0; x < width; ++x)
+      p->setPixel(x, y, 0, byte(random), byte(random), byte(random), 255);
   p->buildPyramid();
   return p;
 }
@@ -129,7 +130,8 @@ TEST(EnvironmentFootprint, RowsOfFootprintsAgreeWithSingleOnes) {
   s.footprints(pts[0], pts[1], pts[2], pts[3], pts[4], pts[5], n, u, v, lod);
   s.sampleFootprints(u, v, lod, n, red, green, blue);
   for (int i = 0; i < n; ++i) {
-    const EnvironmentFootprint f = s.footprint({pts[0][i], pts[1][i]}, {pts[2][i], pts[3][i]}, {pts[4][i], pts[5][i]});
+    const EnvironmentFootprint f =
+        s.footprint({pts[0][i], pts[1][i]}, {pts[2][i], pts[3][i]}, {pts[4][i], pts[5][i]});
     EXPECT_EQ(f.u, u[i]);
     EXPECT_FLOAT_EQ(static_cast<float>(f.level) + f.levelFraction, lod[i]);
     const Rgba c = s.sample(f);

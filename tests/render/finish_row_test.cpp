@@ -33,8 +33,10 @@ TestRow testRow() {
       {0.0f, 0.0f, 0.0f, 1.0f}, {0.5f, 0.5f, 0.5f, 1.0f}, {0.9f, 0.3f, 0.1f, 1.0f},
       {0.2f, 0.6f, 0.9f, 0.5f}, {1.5f, 0.5f, 0.5f, 1.0f}, {1.2f, 1.3f, 0.2f, 0.8f},
       {3.0f, 3.0f, 3.0f, 1.0f}, {0.4f, 0.0f, 0.7f, 0.0f}, {1.0f, 1.0f, 1.0f, 0.999f}};
-  const std::vector<Rgba> sources = {{0.0f, 0.0f, 0.0f, 1.0f}, {1.0f, 1.0f, 1.0f, 1.0f},
-                                     {0.25f, 0.5f, 0.75f, 1.0f}, {0.8f, 0.4f, 0.2f, 0.6f}};
+  const std::vector<Rgba> sources = {{0.0f, 0.0f, 0.0f, 1.0f},
+                                     {1.0f, 1.0f, 1.0f, 1.0f},
+                                     {0.25f, 0.5f, 0.75f, 1.0f},
+                                     {0.8f, 0.4f, 0.2f, 0.6f}};
   TestRow row;
   for (const Rgba& m : materials)
     for (const Rgba& s : sources)
@@ -67,8 +69,8 @@ TEST(FinishRow, EqualsFinishPixelForEveryModeAndTarget) {
       finishRow(makeFinishPlan(ctx), material.data(), row.source.data(), row.mask.data(),
                 out.data(), x0, y, n);
       for (int32_t i = 0; i < n; ++i) {
-        const Rgba want = finishPixel(row.material[i], row.source[i], row.mask[i] / 255.0f,
-                                      x0 + i, y, ctx);
+        const Rgba want =
+            finishPixel(row.material[i], row.source[i], row.mask[i] / 255.0f, x0 + i, y, ctx);
         ASSERT_TRUE(sameBits(out[i], want)) << describe(ctx) << " pixel " << i;
       }
     }

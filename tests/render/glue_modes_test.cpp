@@ -39,9 +39,18 @@ std::vector<float> channelGrid() {
 
 // Material colours for whole-pixel checks: greys, primaries, mixed colours, above white.
 std::vector<Rgba> colourSamples() {
-  return {grey(0.0f),  grey(0.5f),  grey(1.0f),  {1, 0, 0, 1},          {0, 1, 0, 0.5f},
-          {0, 0, 1, 1}, {0.9f, 0.6f, 0.1f, 1}, {0.2f, 0.35f, 0.8f, 0.75f}, {0.55f, 0.5f, 0.45f, 1},
-          {1.5f, 0.56f, 0.56f, 1}, {2.0f, 0.0f, 0.0f, 1}, grey(1.2f)};
+  return {grey(0.0f),
+          grey(0.5f),
+          grey(1.0f),
+          {1, 0, 0, 1},
+          {0, 1, 0, 0.5f},
+          {0, 0, 1, 1},
+          {0.9f, 0.6f, 0.1f, 1},
+          {0.2f, 0.35f, 0.8f, 0.75f},
+          {0.55f, 0.5f, 0.45f, 1},
+          {1.5f, 0.56f, 0.56f, 1},
+          {2.0f, 0.0f, 0.0f, 1},
+          grey(1.2f)};
 }
 
 TEST(GlueModeNames, ComeFromTheModeTableAndAreEmptyOutsideIt) {
@@ -69,7 +78,8 @@ TEST(GluePassThrough, NormalTheMaterialModesAndUnknownNumbersReturnTheMaterial) 
 TEST(GlueIdentities, DifferenceAndExclusionAgreeEverywhere) {
   const std::vector<float> grid = channelGrid();
   for (float m : grid)
-    for (float s : grid) ASSERT_TRUE(sameBits(glue(grey(m), grey(s), 4), glue(grey(m), grey(s), 19)));
+    for (float s : grid)
+      ASSERT_TRUE(sameBits(glue(grey(m), grey(s), 4), glue(grey(m), grey(s), 19)));
   for (const Rgba& m : colourSamples())
     for (const Rgba& s : colourSamples()) ASSERT_TRUE(sameBits(glue(m, s, 4), glue(m, s, 19)));
 }
@@ -163,9 +173,9 @@ TEST(GlueArithmetic, HandComputedValues) {
 TEST(GlueBoundaries, DodgeBurnHardMixAndBitwiseModes) {
   for (float s : channelGrid()) EXPECT_EQ(glue(grey(1.0f), grey(s), 35).red, 1.0f) << s;
   EXPECT_EQ(glue(grey(0.0f), grey(0.5f), 36).red, 0.0f);
-  EXPECT_EQ(glue(grey(0.5f), grey(0.5f), 57).red, 0.0f);    // exactly ONE
+  EXPECT_EQ(glue(grey(0.5f), grey(0.5f), 57).red, 0.0f);  // exactly ONE
   EXPECT_EQ(glue(grey(0.5f), grey(0.5001f), 57).red, 1.0f);
-  EXPECT_EQ(glue(grey(0.5f), grey(0.25f), 41).red, 0.0f);   // 16384 AND 8192
+  EXPECT_EQ(glue(grey(0.5f), grey(0.25f), 41).red, 0.0f);  // 16384 AND 8192
   EXPECT_EQ(glue(grey(0.5f), grey(0.25f), 42).red, 0.75f);
   EXPECT_EQ(glue(grey(0.75f), grey(0.25f), 43).red, 0.5f);  // 24576 XOR 8192
 }
@@ -245,7 +255,8 @@ TEST(GlueWholeColour, SinisterAnteriorAndPosteriorOnGreys) {
 }
 
 TEST(GlueStarbright, BrightestChannelBecomesTheAlpha) {
-  expectColour(glue({0.5f, 0.25f, 0.0f, 1.0f}, grey(0.3f), 68), {1.0f, 0.5f, 0.0f, 0.5f}, 0, "half");
+  expectColour(glue({0.5f, 0.25f, 0.0f, 1.0f}, grey(0.3f), 68), {1.0f, 0.5f, 0.0f, 0.5f}, 0,
+               "half");
   expectColour(glue({0.0f, 0.0f, 0.0f, 1.0f}, grey(0.3f), 68), {0, 0, 0, 0}, 0, "black");
   expectColour(glue({2.0f, 1.0f, 0.5f, 0.2f}, grey(0.3f), 68), {2.0f, 1.0f, 0.5f, 1.0f}, 0,
                "above white the alpha is limited to 1");
@@ -257,8 +268,10 @@ TEST(LabSpace, PrimariesLandOnTheirPoints) {
     int64_t r, g, b;
     double lightness, redGreen, yellowBlue;
   };
-  const Anchor anchors[] = {{0, 0, 0, 0, 128, 128},       {one, one, one, 255, 128, 128},
-                            {one, 0, 0, 144, 208, 208},   {0, one, 0, 214, 51, 207},
+  const Anchor anchors[] = {{0, 0, 0, 0, 128, 128},
+                            {one, one, one, 255, 128, 128},
+                            {one, 0, 0, 144, 208, 208},
+                            {0, one, 0, 214, 51, 207},
                             {0, 0, one, 104, 158, 33}};
   for (const Anchor& a : anchors) {
     const detail::Fixed3 lab = detail::labOf({a.r, a.g, a.b});
@@ -296,7 +309,8 @@ TEST(LabSpace, ModesThatShouldGiveTheSourceBackDoSoClosely) {
           const Rgba s{0.25f + r / 16.0f, 0.25f + g / 16.0f, 0.25f + b / 16.0f, 1.0f};
           const Rgba out = glue(c.sourceAsMaterial ? s : grey(c.material), s, c.mode);
           errors.push_back(std::max({std::abs(out.red - s.red), std::abs(out.green - s.green),
-                                     std::abs(out.blue - s.blue)}) * 255.0f);
+                                     std::abs(out.blue - s.blue)}) *
+                           255.0f);
         }
     std::sort(errors.begin(), errors.end());
     EXPECT_LE(errors[errors.size() / 2], 2.0f) << modeName(c.mode);
@@ -306,8 +320,8 @@ TEST(LabSpace, ModesThatShouldGiveTheSourceBackDoSoClosely) {
 }
 
 TEST(GlueExtremes, BrightMaterialAndChannelEndsGiveFiniteResults) {
-  const std::vector<float> materials = {0.0f, 1.0f, 1.0f + kStep, 1.5f, 2.0f, 17.0f,
-                                        255.99f, 256.0f, 1.0e6f, FLT_MAX};
+  const std::vector<float> materials = {0.0f,  1.0f,    1.0f + kStep, 1.5f,   2.0f,
+                                        17.0f, 255.99f, 256.0f,       1.0e6f, FLT_MAX};
   for (int mode = 1; mode <= 74; ++mode) {
     for (float m : materials) {
       for (float s : {0.0f, 0.5f, 1.0f}) {
@@ -328,7 +342,8 @@ TEST(GlueExtremes, MaterialAboveWhiteKeepsItsMeaning) {
     EXPECT_EQ(glue(grey(m), grey(0.5f), 5).red, m) << "lighten";
   }
   // Dodge saturates beyond white instead of dividing by a negative number.
-  for (float m : {1.0f + kStep, 1.5f, 40.0f}) EXPECT_EQ(glue(grey(m), grey(0.3f), 35).red, 1.0f) << m;
+  for (float m : {1.0f + kStep, 1.5f, 40.0f})
+    EXPECT_EQ(glue(grey(m), grey(0.3f), 35).red, 1.0f) << m;
   // Vivid a reads a material above white as white rather than wrapping its bits round.
   for (float m : {1.25f, 2.0f, 3.0f})
     EXPECT_TRUE(sameBits(glue(grey(m), grey(0.3f), 25), glue(grey(1.0f), grey(0.3f), 25))) << m;
@@ -343,7 +358,8 @@ TEST(GlueRowKernels, EqualTheSinglePixelPathAndHandBackTheLuminousModes) {
   for (const Rgba& m : samples)
     for (const Rgba& s : samples) {
       materials.push_back(m);
-      sources.push_back({std::min(s.red, 1.0f), std::min(s.green, 1.0f), std::min(s.blue, 1.0f), 1});
+      sources.push_back(
+          {std::min(s.red, 1.0f), std::min(s.green, 1.0f), std::min(s.blue, 1.0f), 1});
     }
   const auto n = static_cast<int32_t>(materials.size());
   for (int mode = 0; mode <= 75; ++mode) {
@@ -351,7 +367,8 @@ TEST(GlueRowKernels, EqualTheSinglePixelPathAndHandBackTheLuminousModes) {
     glueRowKernel(mode)(material.data(), sources.data(), out.data(), n);
     const bool handsBack = mode >= 69 && mode <= 72;
     for (size_t i = 0; i < out.size(); ++i) {
-      ASSERT_TRUE(sameBits(out[i], glue(materials[i], sources[i], mode))) << "mode " << mode << " at " << i;
+      ASSERT_TRUE(sameBits(out[i], glue(materials[i], sources[i], mode)))
+          << "mode " << mode << " at " << i;
       const Rgba want = handsBack ? Rgba{out[i].red, out[i].green, out[i].blue, materials[i].alpha}
                                   : materials[i];
       ASSERT_TRUE(sameBits(material[i], want)) << "material of mode " << mode << " at " << i;

@@ -55,7 +55,8 @@ HeightFieldParams params(int width, int height, int shape = 1, int heightSetting
 std::vector<uint8_t> discMask(int w, int h, double cx, double cy, double r) {
   std::vector<uint8_t> m;
   for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) m.push_back((x - cx) * (x - cx) + (y - cy) * (y - cy) <= r * r ? 255 : 0);
+    for (int x = 0; x < w; ++x)
+      m.push_back((x - cx) * (x - cx) + (y - cy) * (y - cy) <= r * r ? 255 : 0);
   return m;
 }
 
@@ -64,13 +65,12 @@ TEST(HeightStages, RunInTheDocumentedOrderAskingForTheRightRows) {
   // and of the edgeless route (shapes 14 and 15).
   using Step = std::tuple<int, int, bool, bool>;
   const std::vector<Step> bevel = {
-      {-1, 0, true, false}, {-1, 1, true, false}, {-1, 2, true, false}, {-1, -1, false, false},
+      {-1, 0, true, false},   {-1, 1, true, false},  {-1, 2, true, false}, {-1, -1, false, false},
       {70, -1, false, false}, {2, -1, false, false}, {4, 0, false, false}, {4, 1, false, false},
-      {4, 2, false, false}, {85, 0, false, true}, {85, 1, false, true}, {85, 2, false, true}};
-  const std::vector<Step> edgeless = {{81, 0, true, false}, {81, 1, true, false},
-                                      {81, 2, true, false}, {82, -1, false, false},
-                                      {84, 0, false, false}, {84, 1, false, false},
-                                      {84, 2, false, false}};
+      {4, 2, false, false},   {85, 0, false, true},  {85, 1, false, true}, {85, 2, false, true}};
+  const std::vector<Step> edgeless = {
+      {81, 0, true, false},  {81, 1, true, false},  {81, 2, true, false}, {82, -1, false, false},
+      {84, 0, false, false}, {84, 1, false, false}, {84, 2, false, false}};
   for (int shape : {1, 14, 15}) {
     HeightFieldParams p = params(5, 3, shape);
     p.embossing = shape == 1 ? 20 : 0;
@@ -194,7 +194,8 @@ TEST(HeightField, OnlyTheRegionGoesThroughTheProfileTheMarginKeepsItsCloseness) 
     ASSERT_TRUE(expected.reset(b.field().width(), b.field().height()));
     for (int y = 0; y < expected.height(); ++y)
       for (int x = 0; x < expected.width(); ++x) {
-        double k = area.contains(x, y) ? std::clamp(double(b.field().at(x, y)), 0.0, 3000.0) : 3000.0;
+        double k =
+            area.contains(x, y) ? std::clamp(double(b.field().at(x, y)), 0.0, 3000.0) : 3000.0;
         if (region.contains(x, y)) k = slowProfileValue(b.profile(), k);
         expected.at(x, y) = static_cast<float>(k);
       }
@@ -257,7 +258,8 @@ TEST(HeightField, EdgelessWithZeroHeightIsFlatUntilGritThenTakesOneByteAPixel) {
   build(gritty, Source{7});
   for (int y = 0; y < 4; ++y)
     for (int x = 0; x < 7; ++x)  // row by row, left to right: depth - grit x u / 256
-      EXPECT_FLOAT_EQ(gritty.depth(x, y), -100.0f * static_cast<float>(replay.next() % 256) / 256.0f);
+      EXPECT_FLOAT_EQ(gritty.depth(x, y),
+                      -100.0f * static_cast<float>(replay.next() % 256) / 256.0f);
   EXPECT_EQ(random.next(), replay.next());  // and not one byte more
 }
 
@@ -350,8 +352,8 @@ TEST(TexturePass, ChangesDepthBy1530TimesStrengthTimesSampleOverZoomAndScale) {
   EXPECT_GE(textureZoomFactor(100000), 1);  // never a division by zero
   RecordingTile tile;
   tile.value = 0.75f;
-  for (auto [strength, zoom, scale] : {std::tuple{55, 55, 1}, std::tuple{-100, 0, 1},
-                                       std::tuple{100, 100, 3}}) {
+  for (auto [strength, zoom, scale] :
+       {std::tuple{55, 55, 1}, std::tuple{-100, 0, 1}, std::tuple{100, 100, 3}}) {
     HeightFieldParams p = params(9, 4, 14, 0);
     p.previewScale = scale;
     p.texture = TextureParams{3, strength, zoom, 0, 0, 0, 0, tile.asTile()};

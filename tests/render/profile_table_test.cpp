@@ -51,7 +51,9 @@ TEST(ProfileTable, ReversalMirrorsAndTruncatesTheUpperHalfTowardZero) {
   for (int k = 0; k <= kProfileLast; ++k) {
     const float mirrored = original.values[kProfileLast - k];
     // -2.7 becomes -2 and 2.7 becomes 2; the lower half keeps its fractions.
-    const float expected = k < 1500 ? mirrored : mirrored < 0 ? std::ceil(mirrored) : std::floor(mirrored);
+    const float expected = k < 1500       ? mirrored
+                           : mirrored < 0 ? std::ceil(mirrored)
+                                          : std::floor(mirrored);
     EXPECT_EQ(t.values[k], expected) << k;
   }
 }

@@ -4,11 +4,11 @@
 #include <cmath>
 #include <vector>
 
+#include "base/random_generator.h"
 #include "pictures/effect_pictures.h"
 #include "render/picture_target.h"
 #include "render/render_driver.h"
 #include "settings/effect_settings.h"
-#include "base/random_generator.h"
 
 namespace orichalcumite {
 namespace {
@@ -76,8 +76,8 @@ EffectSettings testSettings() {
 }
 
 // Renders `s` without pictures, drawing from `random` (a fixed generator when none is given).
-RenderStatus render(const EffectSettings& s, RenderSource& target, const RenderOptions& options = {},
-                    RandomGenerator* random = nullptr) {
+RenderStatus render(const EffectSettings& s, RenderSource& target,
+                    const RenderOptions& options = {}, RandomGenerator* random = nullptr) {
   static const EffectPictures noPictures;
   RandomGenerator fixed(1);
   const auto inputs = makeRenderInputs(s, noPictures, random ? *random : fixed);

@@ -95,8 +95,8 @@ TEST(RunPass, AnAbortStartsNoNewUnitsButLetsRunningOnesFinish) {
 
 TEST(RunPass, AnEmptyPassStartsNothing) {
   CoverageWork work({0, 0, 0, 0});
-  const PassResult result = runPass(PassKind::blurRows, makeTiling({0, 0, 0, 0}, TilingMode::tiles),
-                                    work, 2);
+  const PassResult result =
+      runPass(PassKind::blurRows, makeTiling({0, 0, 0, 0}, TilingMode::tiles), work, 2);
   EXPECT_EQ(result.slots, 0);
   EXPECT_TRUE(work.prepared_.empty());
 }
@@ -159,7 +159,8 @@ TEST(FinishPixel, TranslucentMaterialGoesOverTheSourceOnTheHost) {
   const Rgba out = finishPixel({1.0f, 1.0f, 1.0f, 0.5f}, {0.0f, 0.0f, 0.0f, 1.0f}, 1.0f, 0, 0, ctx);
   expectColour(out, 0.5035f, 0.5035f, 0.5035f, 1.0f);
   ctx.editableTransparency = true;
-  const Rgba kept = finishPixel({1.0f, 1.0f, 1.0f, 0.5f}, {0.0f, 0.0f, 0.0f, 1.0f}, 1.0f, 0, 0, ctx);
+  const Rgba kept =
+      finishPixel({1.0f, 1.0f, 1.0f, 0.5f}, {0.0f, 0.0f, 0.0f, 1.0f}, 1.0f, 0, 0, ctx);
   expectColour(kept, 1.0f, 1.0f, 1.0f, 0.5035f);
 }
 

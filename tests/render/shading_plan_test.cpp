@@ -54,7 +54,8 @@ TEST(SpectralTables, PalettesMatchHandWorkedEntries) {
 TEST(SpectralTables, IridescenceTableTintsAroundWhite) {
   static_assert(std::tuple_size_v<IridescenceTable> == 90);
   for (int colours : {0, 37, 100})
-    for (const ColourTriple& e : iridescenceTable(0, colours)) EXPECT_EQ(e, (ColourTriple{256, 256, 256}));
+    for (const ColourTriple& e : iridescenceTable(0, colours))
+      EXPECT_EQ(e, (ColourTriple{256, 256, 256}));
   // A film of no thickness adds every wavelength in phase: weight 2 throughout, so the tint is
   // b + 2 (256 - b): 512 at iridescence 100, 384 at 50.
   for (const ColourTriple& e : iridescenceTable(100, 0)) {
@@ -97,7 +98,7 @@ TEST(SpectralTables, CausticColourTables) {
 TEST(DirectionKernels, MatchTheHandWorkedTable) {
   // (angle + 281) mod 360 x 2 / 45 picks quadrant and step; h = whole(gain x 322.56) is 322,
   // 301 or 228.
-  EXPECT_EQ(directionKernel(90), (DirectionKernel{0, -644, 0, 644}));    // k 0
+  EXPECT_EQ(directionKernel(90), (DirectionKernel{0, -644, 0, 644}));     // k 0
   EXPECT_EQ(directionKernel(102), (DirectionKernel{0, -602, 301, 301}));  // k 1
   EXPECT_EQ(directionKernel(150), (DirectionKernel{301, -602, 301, 0}));  // k 3
   EXPECT_EQ(directionKernel(225), (DirectionKernel{456, 0, 0, -456}));    // k 6: light 1
@@ -176,9 +177,9 @@ TEST(ShadingPlanSetUp, WithoutAnEnvironmentTheReflectionWeightLightsTheSurface) 
 TEST(ShadingPlanSetUp, MaterialsOfTheSpecialGlueModes) {
   ShadingScene scene({0, 0, 10, 10});
   const std::pair<int, ShadingMaterial> cases[] = {
-      {1, ShadingMaterial::lit},          {11, ShadingMaterial::tarnishMap},
-      {12, ShadingMaterial::caustic},     {13, ShadingMaterial::abrasionMap},
-      {14, ShadingMaterial::heightMap},   {15, ShadingMaterial::unlit},
+      {1, ShadingMaterial::lit},        {11, ShadingMaterial::tarnishMap},
+      {12, ShadingMaterial::caustic},   {13, ShadingMaterial::abrasionMap},
+      {14, ShadingMaterial::heightMap}, {15, ShadingMaterial::unlit},
       {40, ShadingMaterial::lit}};
   for (const auto& [glue, material] : cases) {
     scene.settings.glue = glue;
@@ -216,13 +217,13 @@ TEST(ShadingPlanSetUp, GoboBandCentresOnTheImage) {
   in.imageHeight = 100;
   p = makeShadingPlan(in);
   const LightPlan& m = p->lights[0];
-  EXPECT_NEAR(m.goboOrigin, 256.0f + 10860.0f * 256.0f / 27150.0f, 1e-3f);  // image (10, 20)
+  EXPECT_NEAR(m.goboOrigin, 256.0f + 10860.0f * 256.0f / 27150.0f, 1e-3f);         // image (10, 20)
   EXPECT_NEAR(m.goboOrigin + m.goboStepX * 45 + m.goboStepY * 15, 256.0f, 1e-3f);  // (100, 50)
 }
 
 TEST(ShadingPlanSetUp, CurvatureHeightAndProfileFactors) {
   ShadingScene scene({0, 0, 10, 10});
-  scene.settings.tarnish = 80;   // above 50 acts four times: 170
+  scene.settings.tarnish = 80;  // above 50 acts four times: 170
   scene.settings.abrasion = 30;
   scene.settings.blotches = 50;
   scene.minimum = 10.0f;

@@ -23,9 +23,10 @@ class ShadingScene {
  public:
   // `region` is where the band lies in the image; the field covers it plus a margin.
   explicit ShadingScene(Rect32 region) : region_(region) {
-    field_.assign(static_cast<size_t>(stride()) * static_cast<size_t>(region.height() + 2 * kMargin),
-                  0.0f);
-    source.assign(static_cast<size_t>(region.width() * region.height()), Rgba{0.5f, 0.5f, 0.5f, 1.0f});
+    field_.assign(
+        static_cast<size_t>(stride()) * static_cast<size_t>(region.height() + 2 * kMargin), 0.0f);
+    source.assign(static_cast<size_t>(region.width() * region.height()),
+                  Rgba{0.5f, 0.5f, 0.5f, 1.0f});
     loadFactoryDefaults(settings);
     settings.iridescence = 0;
   }
@@ -86,7 +87,8 @@ class ShadingScene {
       BandBuffer band;
       band.allocate(unit);
       for (int32_t y = unit.top; y < unit.bottom; ++y)
-        for (int32_t x = unit.left; x < unit.right; ++x) *band.pixel(x, y) = sourceAt(x - region_.left, y - region_.top);
+        for (int32_t x = unit.left; x < unit.right; ++x)
+          *band.pixel(x, y) = sourceAt(x - region_.left, y - region_.top);
       shadeBand(*p, band, region_, scratch);
       for (int32_t y = unit.top; y < unit.bottom; ++y)
         for (int32_t x = unit.left; x < unit.right; ++x)
@@ -123,11 +125,13 @@ inline std::function<float(int32_t, int32_t)> wavySurface(uint32_t seed, float a
     float kx, ky, phase, weight;
   };
   std::vector<Wave> waves;
-  for (int i = 0; i < 5; ++i) waves.push_back({u(random) * 0.3f, u(random) * 0.3f, u(random) * 6.3f, u(random)});
+  for (int i = 0; i < 5; ++i)
+    waves.push_back({u(random) * 0.3f, u(random) * 0.3f, u(random) * 6.3f, u(random)});
   return [waves, amplitude](int32_t x, int32_t y) {
     float d = 0.0f;
     for (const Wave& w : waves)
-      d += w.weight * std::sin(w.kx * static_cast<float>(x) + w.ky * static_cast<float>(y) + w.phase);
+      d += w.weight *
+           std::sin(w.kx * static_cast<float>(x) + w.ky * static_cast<float>(y) + w.phase);
     return d * amplitude / 5.0f;
   };
 }

@@ -57,7 +57,8 @@ TEST(PixelMaths, CausticDiffuseGlareAndGobo) {
 
   // gloss x 171/256 - response; faded near the edge depth; compressed above 256.
   EXPECT_FLOAT_EQ(glareLevel(0.0f, 10.0f, 0.0f, 100.0f, 1.0f, 1.0f), -10.0f);
-  EXPECT_FLOAT_EQ(glareLevel(300.0f, -10.0f, 0.0f, 100.0f, 1.0f, 1.0f), 300.0f * 171.0f / 256.0f + 10.0f);
+  EXPECT_FLOAT_EQ(glareLevel(300.0f, -10.0f, 0.0f, 100.0f, 1.0f, 1.0f),
+                  300.0f * 171.0f / 256.0f + 10.0f);
   EXPECT_FLOAT_EQ(glareLevel(300.0f, -10.0f, 99.75f, 100.0f, 1.0f, 1.0f),
                   (300.0f * 171.0f / 256.0f + 10.0f) * 0.25f);
   EXPECT_NEAR(glareLevel(600.0f, 0.0f, 0.0f, 100.0f, 1.0f, 1.0f),
@@ -80,7 +81,8 @@ TEST(PixelMaths, ReflectionCoordinateTableStaysWithinItsTolerance) {
   double worst = 0.0;
   for (double dh = -300.0; dh <= 300.0; dh += 0.0137) {
     const double exact = std::clamp(0.5 + 0.5 * std::atan(0.010782459 * dh), 0.0, 1.0);
-    worst = std::max(worst, std::fabs(static_cast<double>(table.at(static_cast<float>(dh))) - exact));
+    worst =
+        std::max(worst, std::fabs(static_cast<double>(table.at(static_cast<float>(dh))) - exact));
   }
   EXPECT_LT(worst, 1e-6);
   EXPECT_EQ(table.at(0.0f), 0.5f);
@@ -96,10 +98,14 @@ EnvironmentPoint sphereByTheSteps(double dx, double dy) {
   const double pi = 3.141592653;
   const double a = dx * 0.01, b = dy * 0.01;
   double phi;
-  if (b == 0.0) phi = a <= 0.0 ? pi / 2 : 3 * pi / 2;
-  else if (b >= 0.0) phi = std::atan(a / b) + pi;
-  else if (a >= 0.0) phi = std::atan(a / b) + 2 * pi;
-  else phi = std::atan(a / b);
+  if (b == 0.0)
+    phi = a <= 0.0 ? pi / 2 : 3 * pi / 2;
+  else if (b >= 0.0)
+    phi = std::atan(a / b) + pi;
+  else if (a >= 0.0)
+    phi = std::atan(a / b) + 2 * pi;
+  else
+    phi = std::atan(a / b);
   const double s = phi / 6.283185307;
   const double t = 2.0 * std::atan(std::sqrt(a * a + b * b)) / pi;
   const double y = std::sin((t - 0.5) * -pi);
@@ -107,7 +113,8 @@ EnvironmentPoint sphereByTheSteps(double dx, double dy) {
   const double theta = (s - 0.5) * 2.0 * pi;
   const double x = std::sin(theta) * r, z = std::cos(theta) * r;
   const double e = 1.0 / std::sqrt((y + 1.0) * 2.0);
-  return {static_cast<float>(1.0 - (-x * e * 0.5 + 0.5)), static_cast<float>(1.0 - (-z * e * 0.5 + 0.5))};
+  return {static_cast<float>(1.0 - (-x * e * 0.5 + 0.5)),
+          static_cast<float>(1.0 - (-z * e * 0.5 + 0.5))};
 }
 
 TEST(PixelMaths, SpherePlacementAgreesWithTheStepByStepMapping) {
@@ -142,12 +149,14 @@ TEST(PixelMaths, SpinTurnsPointsAboutTheCentre) {
 
 TEST(PixelMaths, TableLookUpsBySlope) {
   IridescenceTable iri{};
-  for (int i = 0; i < kIridescenceEntries; ++i) iri[static_cast<size_t>(i)] = {static_cast<float>(i), 0, 0};
-  EXPECT_FLOAT_EQ(iridescenceAt(iri, 20.0f).red, 2.5f);   // slope / 8, interpolated
+  for (int i = 0; i < kIridescenceEntries; ++i)
+    iri[static_cast<size_t>(i)] = {static_cast<float>(i), 0, 0};
+  EXPECT_FLOAT_EQ(iridescenceAt(iri, 20.0f).red, 2.5f);  // slope / 8, interpolated
   EXPECT_FLOAT_EQ(iridescenceAt(iri, 5000.0f).red, 89.0f);
   EXPECT_FLOAT_EQ(iridescenceAt(iri, -3.0f).red, 0.0f);
   CausticColourTable caustic{};
-  for (int i = 0; i < kCausticColourEntries; ++i) caustic[static_cast<size_t>(i)] = {static_cast<float>(i), 0, 0};
+  for (int i = 0; i < kCausticColourEntries; ++i)
+    caustic[static_cast<size_t>(i)] = {static_cast<float>(i), 0, 0};
   EXPECT_EQ(causticColourAt(caustic, 0.0f, 61.33f, -1.0f).red, 61.0f);  // whole part
   EXPECT_EQ(causticColourAt(caustic, 100.0f, 61.33f, -1.0f).red, 0.0f);
   EXPECT_EQ(causticColourAt(caustic, 0.0f, 230.0f, -1.0f).red, 92.0f);
@@ -172,7 +181,8 @@ TEST(Curvature, MatchesTheWindowSumAndIsZeroOnFlatGround) {
           weights += w;
         }
       j -= weights * static_cast<double>(h.at(x, y));
-      EXPECT_NEAR(out[static_cast<size_t>(x)], j, 2e-3 * std::max(1.0, std::fabs(j))) << x << "," << y;
+      EXPECT_NEAR(out[static_cast<size_t>(x)], j, 2e-3 * std::max(1.0, std::fabs(j)))
+          << x << "," << y;
     }
   }
   scene.setHeights([](int32_t, int32_t) { return 123456.0f; });
@@ -225,7 +235,7 @@ TEST(SurfaceShader, UnlitIsTheSourceAtTheDiffuseWeightPlusReflection) {
   scene.setHeights(wavySurface(3, 200.0f));  // no light, so the relief does not matter
   scene.useConstantEnvironment(200, 100, 50);
   scene.settings.glue = kUnlitGlueMode;
-  scene.settings.reflection = 40;  // Rw 102, Dw 154, W 102
+  scene.settings.reflection = 40;                             // Rw 102, Dw 154, W 102
   for (Rgba& s : scene.source) s = {1.0f, 0.5f, 0.0f, 1.0f};  // whole 255, 127, 0
   for (const Rgba& m : scene.shade()) {
     EXPECT_NEAR(m.red, (255.0f * 154.0f / 256.0f + 200.0f / 255.0f * 102.0f) / 255.0f, 1e-4f);
@@ -244,8 +254,8 @@ TEST(SurfaceShader, UnlitTakesNeitherTheFilmTintNorTheGlass) {
   struct Case {
     int iridescence, iriColors, glassiness, reflection;
   };
-  for (const Case& c : {Case{100, 0, 0, 0}, Case{100, 60, 0, 0}, Case{70, 35, 80, 0},
-                        Case{100, 60, 0, 40}}) {
+  for (const Case& c :
+       {Case{100, 0, 0, 0}, Case{100, 60, 0, 0}, Case{70, 35, 80, 0}, Case{100, 60, 0, 40}}) {
     scene.settings.iridescence = c.iridescence;
     scene.settings.iriColors = c.iriColors;
     scene.settings.glassiness = c.glassiness;
@@ -272,7 +282,7 @@ TEST(SurfaceShader, HeightMaterialIsGreyBetweenTheExtremes) {
   std::vector<Rgba> m = scene.shade();
   EXPECT_FLOAT_EQ(m[0].green, 1.0f);  // highest ground white
   EXPECT_NEAR(m[1].green, 0.5f, 1e-6f);
-  EXPECT_EQ(m[2].green, 0.0f);        // deepest black
+  EXPECT_EQ(m[2].green, 0.0f);  // deepest black
   // Blotches 50: G0 = 255 - 15.5, the range grows by 160 and 50 x 4000 darkens; the lichen
   // itself can only lighten that (its relief is checked with the weathering layers).
   scene.settings.blotches = 50;
@@ -334,18 +344,24 @@ std::vector<Rgba> litByThePixel(ShadingScene& scene) {
                             std::floor(s.blue * 255.0f)};
       const float slope = surfaceSlope(q);
       const ColourTriple iri = iridescenceAt(p.iridescence, slope);
-      const ColourTriple cc = causticColourAt(p.causticColours, slope, p.causticIndexBase, p.causticIndexStep);
+      const ColourTriple cc =
+          causticColourAt(p.causticColours, slope, p.causticIndexBase, p.causticIndexStep);
       float c[3] = {0, 0, 0};
       for (int k = 0; k < p.lightCount; ++k) {
         const LightPlan& l = p.lights[static_cast<size_t>(k)];
-        const float pass = goboLevel(l.goboOrigin + l.goboStepX * x + l.goboStepY * y, l.goboFloor, l.goboGain);
+        const float pass =
+            goboLevel(l.goboOrigin + l.goboStepX * x + l.goboStepY * y, l.goboFloor, l.goboGain);
         const float sd = kernelResponse(l.diffuse, q);
         const float sp = kernelResponse(l.specular, q), sq = rotatedResponse(l.specular, q);
-        const float spot = spotLevel(sp, sq, l.specularOffset, p.glareRadius, p.inverseGlareRadius, p.spotScale);
+        const float spot =
+            spotLevel(sp, sq, l.specularOffset, p.glareRadius, p.inverseGlareRadius, p.spotScale);
         const float lit = diffuseLevel(sd + 256.0f, p.glassDiffuse, p.diffuseWeight / 256.0f);
         const float gloss = squareGloss(sp, sq, l.specularOffset, p.glareRadius, p.glossPerDivisor);
-        const float glare = wholePart(glareLevel(gloss, sd, q.h00, p.profileLast, p.glareFade, p.inverseGlareFade) * p.glareGlass);
-        const float catchlight = causticLevel(kernelResponse(l.caustic, q), p.causticGain, p.causticOffset, p.causticStrength);
+        const float glare =
+            wholePart(glareLevel(gloss, sd, q.h00, p.profileLast, p.glareFade, p.inverseGlareFade) *
+                      p.glareGlass);
+        const float catchlight = causticLevel(kernelResponse(l.caustic, q), p.causticGain,
+                                              p.causticOffset, p.causticStrength);
         const float tint[3] = {cc.red, cc.green, cc.blue};
         const float tints[3] = {iri.red, iri.green, iri.blue};
         for (int ch = 0; ch < 3; ++ch) {
@@ -357,15 +373,21 @@ std::vector<Rgba> litByThePixel(ShadingScene& scene) {
       if (p.reflection != ReflectionMode::none) {
         EnvironmentPoint a, b, cp;
         if (p.reflection == ReflectionMode::flat) {
-          a = {reflectionCoordinate(h.at(x, y + 1) - h.at(x - 1, y + 1)), reflectionCoordinate(h.at(x, y + 1) - h.at(x, y))};
-          b = {reflectionCoordinate(h.at(x + 1, y) - h.at(x, y)), reflectionCoordinate(h.at(x + 1, y) - h.at(x + 1, y - 1))};
-          cp = {reflectionCoordinate(h.at(x + 1, y + 1) - h.at(x, y + 1)), reflectionCoordinate(h.at(x + 1, y + 1) - h.at(x + 1, y))};
+          a = {reflectionCoordinate(h.at(x, y + 1) - h.at(x - 1, y + 1)),
+               reflectionCoordinate(h.at(x, y + 1) - h.at(x, y))};
+          b = {reflectionCoordinate(h.at(x + 1, y) - h.at(x, y)),
+               reflectionCoordinate(h.at(x + 1, y) - h.at(x + 1, y - 1))};
+          cp = {reflectionCoordinate(h.at(x + 1, y + 1) - h.at(x, y + 1)),
+                reflectionCoordinate(h.at(x + 1, y + 1) - h.at(x + 1, y))};
         } else {
           const float pu = 230.0f * ((x + 0.5f) / static_cast<float>(r.width()) - 0.5f);
           const float pv = 230.0f * ((y + 0.5f) / static_cast<float>(r.height()) - 0.5f);
-          a = spherePoint(pu + h.at(x, y + 1) - h.at(x - 1, y + 1), pv + h.at(x, y + 1) - h.at(x, y));
-          b = spherePoint(pu + h.at(x + 1, y) - h.at(x, y), pv + h.at(x + 1, y) - h.at(x + 1, y - 1));
-          cp = spherePoint(pu + h.at(x + 1, y + 1) - h.at(x, y + 1), pv + h.at(x + 1, y + 1) - h.at(x + 1, y));
+          a = spherePoint(pu + h.at(x, y + 1) - h.at(x - 1, y + 1),
+                          pv + h.at(x, y + 1) - h.at(x, y));
+          b = spherePoint(pu + h.at(x + 1, y) - h.at(x, y),
+                          pv + h.at(x + 1, y) - h.at(x + 1, y - 1));
+          cp = spherePoint(pu + h.at(x + 1, y + 1) - h.at(x, y + 1),
+                           pv + h.at(x + 1, y + 1) - h.at(x + 1, y));
         }
         a = spunPoint(a, p.spinCos, p.spinSin);
         b = spunPoint(b, p.spinCos, p.spinSin);
@@ -451,7 +473,8 @@ TEST(SurfaceShader, ExtremeSettingsStayFiniteAndInRange) {
       for (int variant = 0; variant < 4; ++variant) {
         s.glue = glue;
         s.height = height;
-        s.gloss = s.glare = s.caustic = s.glassiness = s.iridescence = s.iriColors = variant % 2 ? 100 : 0;
+        s.gloss = s.glare = s.caustic = s.glassiness = s.iridescence = s.iriColors =
+            variant % 2 ? 100 : 0;
         s.reflection = variant < 2 ? 100 : 30;
         s.tarnish = s.abrasion = s.blotches = 100;
         s.gobo1 = s.gobo2 = variant * 33;
@@ -463,7 +486,8 @@ TEST(SurfaceShader, ExtremeSettingsStayFiniteAndInRange) {
         s.environmentSpin = variant;
         for (const Rgba& m : scene.shade()) {
           for (float c : {m.red, m.green, m.blue})
-            ASSERT_TRUE(std::isfinite(c) && c >= 0.0f && c <= 1.0f) << glue << " " << height << " " << variant;
+            ASSERT_TRUE(std::isfinite(c) && c >= 0.0f && c <= 1.0f)
+                << glue << " " << height << " " << variant;
           ASSERT_EQ(m.alpha, 1.0f);
         }
       }

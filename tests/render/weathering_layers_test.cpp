@@ -24,8 +24,8 @@ std::vector<Rgba> shadeWith(ShadingScene& scene, const ShadingPlan& plan, int32_
   scratch.prepare(region.width());
   std::vector<Rgba> out(scene.source.size());
   for (int32_t top = 0; top < region.height(); top += bandRows) {
-    const Rect32 unit{region.top + top, region.left, region.top + std::min(top + bandRows, region.height()),
-                      region.right};
+    const Rect32 unit{region.top + top, region.left,
+                      region.top + std::min(top + bandRows, region.height()), region.right};
     BandBuffer band;
     band.allocate(unit);
     for (int32_t y = unit.top; y < unit.bottom; ++y)
@@ -71,7 +71,8 @@ TEST(WeatheringLayers, AllSettingsAtZeroLeaveTheLitColourAsItWas) {
   scene.maximum = 300.0f;
   EffectSettings& s = scene.settings;
   // The other weathering settings alone turn nothing on.
-  s.evaporation = 100, s.wander = 100, s.diffusion = 100, s.wetRain = 1, s.grit = 50, s.blotchSize = 3;
+  s.evaporation = 100, s.wander = 100, s.diffusion = 100, s.wetRain = 1, s.grit = 50,
+  s.blotchSize = 3;
   struct Variant {
     int glue, reflection, glassiness;
     uint16_t light2;
@@ -170,7 +171,8 @@ TEST(WeatheringLayers, TarnishDullsHollowsAndAbrasionRidges) {
   }
   // The ridge takes the abrasion colour (20, 20, 20).
   scene.setHeights([](int32_t x, int32_t y) { return 4.0f * static_cast<float>(x * x + y * y); });
-  for (const Rgba& m : scene.shade()) EXPECT_NEAR(m.green * 255.0f, 127.0f + (20.0f - 127.0f) * w / 256.0f, 0.05f);
+  for (const Rgba& m : scene.shade())
+    EXPECT_NEAR(m.green * 255.0f, 127.0f + (20.0f - 127.0f) * w / 256.0f, 0.05f);
   // Amounts above 50 count four times: abrasion 60 is 90, nearly twice 50.
   s.abrasion = 60;
   for (const Rgba& m : scene.shade())
@@ -210,7 +212,8 @@ struct SlowReference {
   int blotches, blotchSize, moss;
 
   float jitter(int32_t x, int32_t y) const {
-    return static_cast<float>(plan.jitter[static_cast<size_t>((17 * y + (10 - (x ^ 44)) * x) & 511)]);
+    return static_cast<float>(
+        plan.jitter[static_cast<size_t>((17 * y + (10 - (x ^ 44)) * x) & 511)]);
   }
   double smoothHeight(int32_t x, int32_t y) const {
     static const int kWeights[5][5] = {{6, 19, 28, 19, 6},
@@ -221,12 +224,13 @@ struct SlowReference {
     double sum = 0.0;
     for (int dy = -2; dy <= 2; ++dy)
       for (int dx = -2; dx <= 2; ++dx)
-        sum += kWeights[dy + 2][dx + 2] *
-               (static_cast<double>(heights.at(x + dx, y + dy)) + static_cast<double>(jitter(x + dx, y + dy)));
+        sum += kWeights[dy + 2][dx + 2] * (static_cast<double>(heights.at(x + dx, y + dy)) +
+                                           static_cast<double>(jitter(x + dx, y + dy)));
     return -sum / 999.0;
   }
   double rise(int32_t x, int32_t y) const {
-    return smoothHeight(x + 1, y) + smoothHeight(x, y) - smoothHeight(x, y - 1) - smoothHeight(x + 1, y - 1);
+    return smoothHeight(x + 1, y) + smoothHeight(x, y) - smoothHeight(x, y - 1) -
+           smoothHeight(x + 1, y - 1);
   }
   float blotch(int32_t x, int32_t y) const {
     const BlotchNoiseConstants c = derivedNoiseConstants(noise, blotchSize);
@@ -234,14 +238,16 @@ struct SlowReference {
     const float v = static_cast<float>(y * plan.scale + plan.offsetY);
     auto n = [&](float f) { return static_cast<double>(improvedNoise(noise, f * u, f * v)); };
     const double c2 = c.c2, c3 = c.c3, c4 = c.c4;
-    const double t = n(c.c4), w = c2 * n(c.c4 * c.c0), d = c3 * n(c.c4 * c.c1), g = n(c.c4 * c.c1 * c.c0);
+    const double t = n(c.c4), w = c2 * n(c.c4 * c.c0), d = c3 * n(c.c4 * c.c1),
+                 g = n(c.c4 * c.c1 * c.c0);
     const double base = c2 + 1.0 + c3 + c2 * c3;
     const double value = g * c2 * c3 + t + base + w + d;
     const double threshold = (1.0 - std::sqrt(blotches / 200.0)) * base * 2.0;
     const auto j = static_cast<int>((value - threshold) * 600.0);
     if (j < 0) return 0.0f;
     const auto half = static_cast<double>(static_cast<int>(jitter(x, y)) >> 1);
-    return static_cast<float>(static_cast<int>(half / plan.scale + j * 2.0 / (c4 * 100.0) / plan.scale));
+    return static_cast<float>(
+        static_cast<int>(half / plan.scale + j * 2.0 / (c4 * 100.0) / plan.scale));
   }
 };
 
@@ -267,13 +273,15 @@ TEST(WeatheringLayers, BlotchAndMossRowsFollowTheirSlowReferences) {
     in.offsetY = 11;
     in.noise = &noise;
     const std::unique_ptr<ShadingPlan> plan = makeShadingPlan(in);
-    const SlowReference ref{plan->heights, noise, plan->weathering, s.blotches, s.blotchSize, s.moss};
+    const SlowReference ref{plan->heights, noise,        plan->weathering,
+                            s.blotches,    s.blotchSize, s.moss};
     ShadingScratch scratch;
     scratch.prepare(70);
     WeatheringLayers layers(*plan, scratch);
     int blotched = 0, mossy = 0, mismatched = 0;
     // Rows in order, then a jump (the rows start afresh) and a step back.
-    for (int32_t y : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 15, 16}) {
+    for (int32_t y :
+         {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 15, 16}) {
       layers.beginRow(y);
       for (int32_t x = 0; x < 70; ++x) {
         const HeightMaterialTerms t = layers.heightTerms(x, y);
@@ -292,7 +300,9 @@ TEST(WeatheringLayers, BlotchAndMossRowsFollowTheirSlowReferences) {
         if (n > 0.02) {
           ++mossy;
           EXPECT_NEAR(t.mossCoverage, std::min(8.0 * n, 256.0), 0.2) << x << "," << y;
-          EXPECT_NEAR(t.mossRelief, ref.rise(x, y - 1) - static_cast<double>(ref.jitter(x, y)), 0.02) << x << "," << y;
+          EXPECT_NEAR(t.mossRelief, ref.rise(x, y - 1) - static_cast<double>(ref.jitter(x, y)),
+                      0.02)
+              << x << "," << y;
         } else if (n < -0.02) {
           EXPECT_EQ(t.mossCoverage, 0.0f);
         }
@@ -358,7 +368,8 @@ TEST(WeatheringLayers, ExtremeSettingsStayFiniteAndInRange) {
         const std::unique_ptr<ShadingPlan> plan = makeShadingPlan(in);
         for (const Rgba& m : shadeWith(scene, *plan, 10)) {
           for (float c : {m.red, m.green, m.blue})
-            ASSERT_TRUE(std::isfinite(c) && c >= 0.0f && c <= 1.0f) << glue << " " << variant << " " << scale;
+            ASSERT_TRUE(std::isfinite(c) && c >= 0.0f && c <= 1.0f)
+                << glue << " " << variant << " " << scale;
           ASSERT_EQ(m.alpha, 1.0f);
         }
       }

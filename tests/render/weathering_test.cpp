@@ -5,16 +5,17 @@
 #include <numeric>
 #include <vector>
 
+#include "base/random_generator.h"
 #include "pictures/noise_tables.h"
 #include "render/weathering.h"
 #include "render/weathering_plan.h"
-#include "base/random_generator.h"
 
 namespace orichalcumite {
 namespace {
 
 SettingsColour colour(int r, int g, int b) {
-  return {static_cast<uint16_t>(r * 256), static_cast<uint16_t>(g * 256), static_cast<uint16_t>(b * 256)};
+  return {static_cast<uint16_t>(r * 256), static_cast<uint16_t>(g * 256),
+          static_cast<uint16_t>(b * 256)};
 }
 
 void expectEntry(const LayerColour& entry, float r, float g, float b) {
@@ -53,8 +54,8 @@ TEST(WeatheringTables, DustPaletteShadesTheDustColourByFreshValues) {
     // One value 0..15 per entry, shared by its channels: r = 0 gives (45, 45, 40), r = 15 the
     // colour itself.
     const int r = reference.next() & 15;
-    expectEntry(entry, static_cast<float>(50 * (135 + r) / 150), static_cast<float>(50 * (135 + r) / 150),
-                static_cast<float>(45 * (135 + r) / 150));
+    expectEntry(entry, static_cast<float>(50 * (135 + r) / 150),
+                static_cast<float>(50 * (135 + r) / 150), static_cast<float>(45 * (135 + r) / 150));
     EXPECT_GE(entry[2], 40.0f);
     EXPECT_LE(entry[0], 50.0f);
   }
@@ -116,7 +117,8 @@ TEST(WeatheringTables, PlanIsInactiveWithoutLayersAndDrawsNothing) {
   in.noise = &noise;
   for (int layer = 0; layer < 7; ++layer) {
     WeatheringSettings s;
-    int* amounts[] = {&s.tarnish, &s.abrasion, &s.rain, &s.leakiness, &s.blotches, &s.moss, &s.dust};
+    int* amounts[] = {&s.tarnish,  &s.abrasion, &s.rain, &s.leakiness,
+                      &s.blotches, &s.moss,     &s.dust};
     *amounts[layer] = 1;
     in.settings = s;
     EXPECT_TRUE(hasWeathering(s)) << layer;
@@ -190,8 +192,9 @@ TEST(WeatheringMaths, ImprovedNoiseRowFollowsThePlainFunction) {
                         Case{1.7f, 3, 3, 8}, Case{0.08f, 40000, 4, 700}}) {
     improvedNoiseRow(tables, c.frequency, c.start, c.step, c.v, 300, scratch, out.data());
     for (int32_t i = 0; i < 300; ++i) {
-      const float expected = improvedNoise(tables, c.frequency * static_cast<float>(c.start + i * c.step),
-                                           c.frequency * static_cast<float>(c.v));
+      const float expected =
+          improvedNoise(tables, c.frequency * static_cast<float>(c.start + i * c.step),
+                        c.frequency * static_cast<float>(c.v));
       ASSERT_NEAR(out[static_cast<size_t>(i)], expected, 2e-6f) << c.frequency << " " << i;
     }
   }

@@ -5,9 +5,9 @@
 #include <set>
 #include <string>
 
+#include "base/random_generator.h"
 #include "settings/effect_settings.h"
 #include "settings/parameter_table.h"
-#include "base/random_generator.h"
 
 namespace orichalcumite {
 namespace {

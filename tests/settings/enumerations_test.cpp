@@ -15,7 +15,8 @@ TEST(GlueCodes, MapBothWaysAcrossTheTwoCodeFamilies) {
   EXPECT_EQ(enumIndexFromCode(Enumeration::glueMode, fourCC("GL69")), 74);
   EXPECT_EQ(enumCodeFromIndex(31, Enumeration::glueMode), fourCC("GL26"));
   for (int i = 1; i <= kGlueModeCount; ++i)
-    EXPECT_EQ(enumIndexFromCode(Enumeration::glueMode, enumCodeFromIndex(i, Enumeration::glueMode)), i);
+    EXPECT_EQ(enumIndexFromCode(Enumeration::glueMode, enumCodeFromIndex(i, Enumeration::glueMode)),
+              i);
 }
 
 TEST(GlueCodes, UnknownCodesAndIndexes) {
@@ -49,7 +50,8 @@ TEST(EnumText, AcceptsNamesAndCodesWithoutRegardToCase) {
 }
 
 TEST(EnumNames, AreUniqueWithinEachEnumeration) {
-  for (Enumeration e : {Enumeration::glueMode, Enumeration::bevelShape, Enumeration::textureChoice}) {
+  for (Enumeration e :
+       {Enumeration::glueMode, Enumeration::bevelShape, Enumeration::textureChoice}) {
     std::set<std::string_view> names;
     std::set<uint32_t> codes;
     for (const EnumEntry& entry : enumEntries(e)) {

@@ -69,7 +69,8 @@ TEST(SetParameterNumber, LightsClampAndNotANumberGivesTheFactoryValue) {
   EXPECT_EQ(s.radius, 35);
 }
 
-// ---- clampToParameterRanges ----------------------------------------------------------------------
+// ---- clampToParameterRanges
+// ----------------------------------------------------------------------
 
 TEST(ClampToParameterRanges, BringsEveryNumericFieldIntoItsRange) {
   EffectSettings s;
@@ -92,7 +93,8 @@ TEST(ClampToParameterRanges, BringsEveryNumericFieldIntoItsRange) {
         break;
       case ParameterKind::boolean: EXPECT_EQ(v, 1) << p.name; break;
       case ParameterKind::lightComponent:
-        EXPECT_FLOAT_EQ(static_cast<float>(v), static_cast<float>(p.key % 2 ? p.factoryDefault : 1.0))
+        EXPECT_FLOAT_EQ(static_cast<float>(v),
+                        static_cast<float>(p.key % 2 ? p.factoryDefault : 1.0))
             << p.name;
         break;
       case ParameterKind::colourChannel:

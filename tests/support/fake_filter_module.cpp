@@ -43,8 +43,7 @@ struct Blob {
     for (size_t i = 0; i < n; ++i) u8(data[i]);
     for (size_t i = n; i % 4 != 0; ++i) u8(0);  // data padded to 4, counted without the padding
   }
-  template <size_t N>
-  constexpr void text(const char (&key)[5], const char (&s)[N], bool withNul) {
+  template <size_t N> constexpr void text(const char (&key)[5], const char (&s)[N], bool withNul) {
     uint8_t data[N] = {};
     for (size_t i = 0; i < N; ++i) data[i] = uint8_t(s[i]);
     property(key, data, withNul ? N : N - 1);
@@ -57,17 +56,24 @@ constexpr Blob makePipl() {
   b.u32(0);  // version
   b.u32(6);  // properties
   const uint32_t kind = ps::kFilterKind;
-  const uint8_t kindBytes[4] = {uint8_t(kind), uint8_t(kind >> 8), uint8_t(kind >> 16), uint8_t(kind >> 24)};
+  const uint8_t kindBytes[4] = {uint8_t(kind), uint8_t(kind >> 8), uint8_t(kind >> 16),
+                                uint8_t(kind >> 24)};
   b.property("kind", kindBytes, 4);
-  b.text("name", "\x0b" "Fake filter", false);
+  b.text("name",
+         "\x0b"
+         "Fake filter",
+         false);
   b.text("8664", "FakeFilterMain", true);
   const uint8_t modes[2] = {0x50, 0x00};
   b.property("mode", modes, 2);
-  b.text("enbl", "in (PSHOP_ImageMode, RGBMode, GrayScaleMode, RGB48Mode, Gray16Mode, Gray32Mode, RGB96Mode)", true);
+  b.text(
+      "enbl",
+      "in (PSHOP_ImageMode, RGBMode, GrayScaleMode, RGB48Mode, Gray16Mode, Gray32Mode, RGB96Mode)",
+      true);
   // Flat images straight, floating selections and editable transparency refused, protected
   // transparency defringed.
-  const uint8_t cases[28] = {1, 1, 0, 0, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                             0, 0, 0, 0, 5, 1, 0, 0, 5, 1, 0, 0};
+  const uint8_t cases[28] = {1, 1, 0, 0, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0,
+                             0, 0, 0, 0, 0, 0, 5, 1, 0, 0, 5, 1, 0, 0};
   b.property("fici", cases, 28);
   return b;
 }
@@ -142,8 +148,10 @@ int16_t writeDescriptor(ps::FilterRecord& r) {
   for (const Item& item : gItems) {
     if (item.type == ps::typeInteger) write.putIntegerProc(writer, item.key, item.integer);
     if (item.type == ps::typeFloat) write.putFloatProc(writer, item.key, &item.number);
-    if (item.type == ps::typeBoolean) write.putBooleanProc(writer, item.key, ps::Boolean(item.integer));
-    if (item.type == ps::typeEnumerated) write.putEnumeratedProc(writer, item.key, item.enumType, item.enumValue);
+    if (item.type == ps::typeBoolean)
+      write.putBooleanProc(writer, item.key, ps::Boolean(item.integer));
+    if (item.type == ps::typeEnumerated)
+      write.putEnumeratedProc(writer, item.key, item.enumType, item.enumValue);
     if (item.type == ps::typeText) write.putStringProc(writer, item.key, item.text);
   }
   return write.closeWriteDescriptorProc(writer, &d->descriptor);
@@ -192,7 +200,8 @@ int16_t start(ps::FilterRecord& r) {
     return ps::errReportString;
   }
   if (m == "wait") {
-    if (const char* marker = std::getenv("ORICHALCUMITE_FAKE_MARKER")) std::ofstream(marker) << "waiting\n";
+    if (const char* marker = std::getenv("ORICHALCUMITE_FAKE_MARKER"))
+      std::ofstream(marker) << "waiting\n";
     // Bounded, so that a host that never reports the cancel fails the test instead of hanging.
     for (int i = 0; i < 60000; ++i) {
       if (r.abortProc()) return ps::userCanceledErr;
@@ -205,8 +214,9 @@ int16_t start(ps::FilterRecord& r) {
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) void FakeFilterMain(int16_t selector, void* record,
-                                                                     intptr_t*, int16_t* result) {
+extern "C" __attribute__((visibility("default"))) void FakeFilterMain(int16_t selector,
+                                                                      void* record, intptr_t*,
+                                                                      int16_t* result) {
   auto& r = *static_cast<ps::FilterRecord*>(record);
   switch (selector) {
     case ps::selectorStart: *result = start(r); break;

@@ -27,7 +27,8 @@ pid_t startProgram(const std::vector<std::string>& argv, const Environment& envi
   for (char** e = environ; *e; ++e) {
     const std::string entry = *e;
     bool replaced = false;
-    for (const auto& [name, value] : environment) replaced = replaced || entry.rfind(name + "=", 0) == 0;
+    for (const auto& [name, value] : environment)
+      replaced = replaced || entry.rfind(name + "=", 0) == 0;
     if (!replaced) env.push_back(entry);
   }
   for (const auto& [name, value] : environment) env.push_back(name + "=" + value);
@@ -39,8 +40,10 @@ pid_t startProgram(const std::vector<std::string>& argv, const Environment& envi
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0644);
+  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0644);
   pid_t pid = -1;
   if (posix_spawn(&pid, args[0], &actions, nullptr, args.data(), envp.data()) != 0) pid = -1;
   posix_spawn_file_actions_destroy(&actions);
