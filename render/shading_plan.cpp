@@ -8,32 +8,9 @@
 #include "pictures/picture_slots.h"
 #include "render/height_field.h"
 #include "settings/effect_settings.h"
-#include "settings/parameter_table.h"
 
 namespace orichalcumite {
 namespace {
-
-// A slider of the settings limited to the range the parameter table declares for it: the
-// record itself limits nothing, and the shader's arithmetic is only sound inside the ranges.
-int sliderValue(const EffectSettings& s, IntField field) {
-  for (const ParameterInfo& p : parameterTable()) {
-    if (p.intField == field) {
-      return std::clamp(s.*field, static_cast<int32_t>(p.minimum), static_cast<int32_t>(p.maximum));
-    }
-  }
-  return s.*field;
-}
-
-float lightComponent(const EffectSettings& s, FloatField field) {
-  const float v = s.*field;
-  if (!(v == v)) return 0.0f;  // NaN
-  for (const ParameterInfo& p : parameterTable()) {
-    if (p.floatField == field) {
-      return std::clamp(v, static_cast<float>(p.minimum), static_cast<float>(p.maximum));
-    }
-  }
-  return v;
-}
 
 ShadingMaterial materialOf(int glue) {
   switch (glue) {
@@ -98,19 +75,19 @@ bool isBlack(const SettingsColour& c) { return c.red == 0 && c.green == 0 && c.b
 
 WeatheringSettings weatheringSettings(const EffectSettings& s) {
   WeatheringSettings w;
-  w.tarnish = sliderValue(s, &EffectSettings::tarnish);
-  w.abrasion = sliderValue(s, &EffectSettings::abrasion);
-  w.rain = sliderValue(s, &EffectSettings::rain);
+  w.tarnish = s.tarnish;
+  w.abrasion = s.abrasion;
+  w.rain = s.rain;
   w.wetRain = s.wetRain != 0;
-  w.evaporation = sliderValue(s, &EffectSettings::evaporation);
-  w.diffusion = sliderValue(s, &EffectSettings::diffusion);
-  w.wander = sliderValue(s, &EffectSettings::wander);
-  w.leakiness = sliderValue(s, &EffectSettings::leakiness);
-  w.blotches = sliderValue(s, &EffectSettings::blotches);
-  w.blotchSize = sliderValue(s, &EffectSettings::blotchSize);
-  w.moss = sliderValue(s, &EffectSettings::moss);
-  w.dust = sliderValue(s, &EffectSettings::dust);
-  w.grit = sliderValue(s, &EffectSettings::grit);
+  w.evaporation = s.evaporation;
+  w.diffusion = s.diffusion;
+  w.wander = s.wander;
+  w.leakiness = s.leakiness;
+  w.blotches = s.blotches;
+  w.blotchSize = s.blotchSize;
+  w.moss = s.moss;
+  w.dust = s.dust;
+  w.grit = s.grit;
   w.tarnishColour = s.colours[tarnishColor];
   w.abrasionColour = s.colours[abrasionColor];
   w.dirt1 = s.colours[rainColor1];
@@ -172,23 +149,23 @@ std::unique_ptr<ShadingPlan> deriveShadingPlan(const ShadingInputs& in) {
   g.offsetY = in.offsetY;
 
   // ---- Lights.
-  const int gobo1 = sliderValue(s, &EffectSettings::gobo1);
-  const int gobo2 = sliderValue(s, &EffectSettings::gobo2);
+  const int gobo1 = s.gobo1;
+  const int gobo2 = s.gobo2;
   p.lights[0] = lightPlan(
-      lightComponent(s, &EffectSettings::light1X), lightComponent(s, &EffectSettings::light1Y),
-      lightComponent(s, &EffectSettings::light1Z), s.colours[light1Color], gobo1, g);
+      s.light1X, s.light1Y,
+      s.light1Z, s.colours[light1Color], gobo1, g);
   p.lights[1] = lightPlan(
-      lightComponent(s, &EffectSettings::light2X), lightComponent(s, &EffectSettings::light2Y),
-      lightComponent(s, &EffectSettings::light2Z), s.colours[light2Color], gobo2, g);
+      s.light2X, s.light2Y,
+      s.light2Z, s.colours[light2Color], gobo2, g);
   p.lightCount = unlit ? 0 : (isBlack(s.colours[light2Color]) ? 1 : 2);
 
   // ---- Weights and factors.
-  const int reflection = sliderValue(s, &EffectSettings::reflection);
-  const int glare = sliderValue(s, &EffectSettings::glare);
-  const int gloss = sliderValue(s, &EffectSettings::gloss);
-  const int glassiness = sliderValue(s, &EffectSettings::glassiness);
-  const int caustic = sliderValue(s, &EffectSettings::caustic);
-  const int height = sliderValue(s, &EffectSettings::height);
+  const int reflection = s.reflection;
+  const int glare = s.glare;
+  const int gloss = s.gloss;
+  const int glassiness = s.glassiness;
+  const int caustic = s.caustic;
+  const int height = s.height;
 
   const bool reflects = in.environment && reflection > 0;
   const int rw = reflects ? reflection * 256 / 100 : 0;
@@ -240,8 +217,8 @@ std::unique_ptr<ShadingPlan> deriveShadingPlan(const ShadingInputs& in) {
       p.mirror ? static_cast<float>(dw) * static_cast<float>(gl) / 65536.0f / 128.0f : 0.0f;
 
   // ---- Colour tables.
-  p.iridescence = iridescenceTable(sliderValue(s, &EffectSettings::iridescence),
-                                   sliderValue(s, &EffectSettings::iriColors));
+  p.iridescence = iridescenceTable(s.iridescence,
+                                   s.iriColors);
   p.causticColours = causticColourTable(s.whiteCaustic != 0);
 
   // ---- The environment.
@@ -257,13 +234,13 @@ std::unique_ptr<ShadingPlan> deriveShadingPlan(const ShadingInputs& in) {
 
   // ---- Tarnish and abrasion curvature.
   const double curvatureUnit = 256.0 / (g.scale * 50.0) / 290.4;
-  p.hollowScale = static_cast<float>(weatheringAmount(sliderValue(s, &EffectSettings::tarnish)) *
+  p.hollowScale = static_cast<float>(weatheringAmount(s.tarnish) *
                                      curvatureUnit);
-  p.ridgeScale = static_cast<float>(weatheringAmount(sliderValue(s, &EffectSettings::abrasion)) *
+  p.ridgeScale = static_cast<float>(weatheringAmount(s.abrasion) *
                                     curvatureUnit);
 
   // ---- The "height" material.
-  const int blotches = sliderValue(s, &EffectSettings::blotches);
+  const int blotches = s.blotches;
   p.heightMinimum = in.heights.minimum;
   p.heightTop = 255.0f - static_cast<float>(blotches * 31) / 100.0f;
   p.heightRange = std::max(

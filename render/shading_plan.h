@@ -175,7 +175,9 @@ struct ShadingPlan {
 
 // What a plan is made from.
 struct ShadingInputs {
-  const EffectSettings* settings = nullptr;  // the render's snapshot; required
+  // The render's snapshot; required. Every numeric parameter inside its table range
+  // (RenderInputs makes it so): the shader's arithmetic is only sound there.
+  const EffectSettings* settings = nullptr;
   // The finished height field; its extremes are read by the "height" material.
   HeightView heights;
   const ProfileTable* profile = nullptr;  // the scaled profile (null: all zero, edgeless)
@@ -197,7 +199,7 @@ struct ShadingInputs {
   RandomGenerator* random = nullptr;
 };
 
-// The weathering settings of an effect, each limited to its declared range.
+// The weathering settings of an effect (whose parameters lie inside their ranges).
 WeatheringSettings weatheringSettings(const EffectSettings& settings);
 
 // Derives everything the band kernels read. The plan's kernel is left empty: makeShadingPlan

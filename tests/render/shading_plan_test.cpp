@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "pictures/effect_pictures.h"
+#include "render/render_inputs.h"
 #include "render/shading_plan.h"
 #include "render/wavelength_tables.h"
 #include "tests/render/shading_test_support.h"
@@ -243,11 +245,16 @@ TEST(ShadingPlanSetUp, CurvatureHeightAndProfileFactors) {
   EXPECT_EQ(scene.plan()->glareFade, 1.0f);
 }
 
-TEST(ShadingPlanSetUp, SlidersOutsideTheirRangesAreLimited) {
+TEST(ShadingPlanSetUp, SlidersOutsideTheirRangesReachThePlanLimited) {
+  // The plan trusts its settings; a render's inputs are where values are brought into range.
   ShadingScene scene({0, 0, 10, 10});
-  scene.settings.gloss = 400;
-  scene.settings.glassiness = -20;
-  scene.settings.light1X = std::nanf("");
+  EffectSettings wild = scene.settings;
+  wild.gloss = 400;
+  wild.glassiness = -20;
+  wild.light1X = std::nanf("");
+  const EffectPictures noPictures;
+  RandomGenerator random(1);
+  scene.settings = makeRenderInputs(wild, noPictures, random)->settings;
   const auto p = scene.plan();
   EXPECT_EQ(p->glossStrength, 500.0f);
   EXPECT_EQ(p->glassiness, 0.0f);
