@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -183,18 +184,34 @@ EffectSettings previewSettings() {
   return s;
 }
 
+// A prepared session over `image` with a preview of its own pictures and generator.
+struct PreviewRig {
+  explicit PreviewRig(Image& image) : session(makeSession(image)) {
+    EXPECT_EQ(session->prepare(), 0);
+    resetPluginState(state);
+  }
+  ~PreviewRig() { releasePreviewPixels(state); }
+  HostPreview& preview() {
+    if (!preview_) preview_.emplace(session->record(), state, pictures, random);
+    return *preview_;
+  }
+
+  std::unique_ptr<HostSession> session;
+  PluginState state{};
+  EffectPictures pictures;
+  RandomGenerator random{5};
+
+ private:
+  std::optional<HostPreview> preview_;
+};
+
 TEST(Preview, RendersTheReducedViewEvenWithATinyRadius) {
   Image image = testImage(800, 600);
-  auto session = makeSession(image);
-  ASSERT_EQ(session->prepare(), 0);
+  PreviewRig rig(image);
   EffectSettings s = previewSettings();
   s.radius = 2;
   s.shape = 1;
-  PluginState state{};
-  resetPluginState(state);
-  EffectPictures pictures;
-  RandomGenerator random(5);
-  HostPreview preview(session->record(), state, pictures, random);
+  HostPreview& preview = rig.preview();
   ASSERT_EQ(preview.renderPreview(s, {8, 0, 0}), RenderStatus::done);
   const PreviewPixels pixels = preview.previewPixels();
   EXPECT_EQ(pixels.width, 100);
@@ -202,7 +219,6 @@ TEST(Preview, RendersTheReducedViewEvenWithATinyRadius) {
   EXPECT_EQ(pixels.planeCount, 3);
   EXPECT_EQ(pixels.zoom, 8);
   ASSERT_NE(pixels.planes, nullptr);
-  releasePreviewPixels(state);
 }
 
 TEST(Preview, APannedViewAtFullSizeShowsTheTextureWhereTheImageHasIt) {
@@ -211,19 +227,14 @@ TEST(Preview, APannedViewAtFullSizeShowsTheTextureWhereTheImageHasIt) {
   // looks the same in the view from the corner and in one panned by different amounts across
   // and down (so that swapped offsets show too).
   Image image = testImage(900, 600);
-  auto session = makeSession(image);
-  ASSERT_EQ(session->prepare(), 0);
+  PreviewRig rig(image);
   EffectSettings s = previewSettings();
   s.radius = 2;
   s.textureStrength = 100;
   s.textureZoom = 90;
-  PluginState state{};
-  resetPluginState(state);
-  EffectPictures pictures;
-  RandomGenerator random(5);
-  ASSERT_TRUE(pictures.ensureEnvironment());
-  ASSERT_TRUE(pictures.prepareTexture(s.textureChoice, random, 900));
-  HostPreview preview(session->record(), state, pictures, random);
+  ASSERT_TRUE(rig.pictures.ensureEnvironment());
+  ASSERT_TRUE(rig.pictures.prepareTexture(s.textureChoice, rig.random, 900));
+  HostPreview& preview = rig.preview();
 
   auto render = [&](int32_t panX, int32_t panY) {
     EXPECT_EQ(preview.renderPreview(s, {1, panX, panY}), RenderStatus::done);
@@ -247,26 +258,19 @@ TEST(Preview, APannedViewAtFullSizeShowsTheTextureWhereTheImageHasIt) {
       ++compared;
     }
   EXPECT_GT(compared, 5000);
-  releasePreviewPixels(state);
 }
 
 TEST(Preview, OnlyTheDialogsOwnAbortStopsAPreview) {
   // The host's cancel test belongs to the final render: a preview renders through it.
   Image image = testImage(300, 200);
-  auto session = makeSession(image);
-  ASSERT_EQ(session->prepare(), 0);
-  session->record().abortProc = []() -> ps::Boolean { return 1; };
-  PluginState state{};
-  resetPluginState(state);
-  EffectPictures pictures;
-  RandomGenerator random(5);
-  HostPreview preview(session->record(), state, pictures, random);
+  PreviewRig rig(image);
+  rig.session->record().abortProc = []() -> ps::Boolean { return 1; };
+  HostPreview& preview = rig.preview();
   EXPECT_EQ(preview.renderPreview(previewSettings(), {1, 0, 0}), RenderStatus::done);
   preview.requestAbort();
   EXPECT_EQ(preview.renderPreview(previewSettings(), {1, 0, 0}), RenderStatus::cancelled);
   // One request stops one render.
   EXPECT_EQ(preview.renderPreview(previewSettings(), {1, 0, 0}), RenderStatus::done);
-  releasePreviewPixels(state);
 }
 
 TEST(PluginMain, ProgressReachesTheHostInThousandthsFromTheFirstPass) {
