@@ -53,7 +53,7 @@ class FinalPassWork final : public PassWork {
 
   void runUnit(WorkUnit& unit) noexcept override {
     auto* band = static_cast<BandBuffer*>(unit.band);
-    if (band) shade_(context_, *band, region_);
+    if (band) shade_(context_, *band, region_, unit.slot);
   }
 
   void completeUnit(WorkUnit& unit, bool aborted) override {
@@ -133,12 +133,16 @@ class FinalPassWork final : public PassWork {
 }  // namespace
 
 RenderStatus runFinalPass(RenderSource& target, const FinishContext& finish, ShadeBand shade,
-                          const void* shadeContext, int processors, const ProgressSpan& progress) {
+                          const void* shadeContext, int processors, int bandsAtOnce,
+                          const ProgressSpan& progress) {
   const Rect32 region = target.region();
   if (region.isEmpty()) return RenderStatus::done;
   FinalPassWork work(target, finish, shade, shadeContext, progress);
-  const Tiling tiling = makeTiling({0, 0, region.height(), region.width()}, TilingMode::finalBands);
-  runPass(PassKind::finalPass, tiling, work, processors);
+  // Bands of the same 64 rows either way; only how many run at once differs.
+  const bool oneAtATime = bandsAtOnce <= 1;
+  const Tiling tiling = makeTiling({0, 0, region.height(), region.width()},
+                                   oneAtATime ? TilingMode::finalBands : TilingMode::rowBands);
+  runPass(PassKind::finalPass, tiling, work, oneAtATime ? 1 : std::min(processors, bandsAtOnce));
   return work.result();
 }
 

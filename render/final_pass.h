@@ -44,13 +44,18 @@ class BandBuffer {
 };
 
 // Shades one band: reads the source colours of the band buffer and writes material colours
-// back. `region` is the render region, whose top-left is height-field pixel (0, 0).
-using ShadeBand = void (*)(const void* context, BandBuffer& band, const Rect32& region);
+// back. `region` is the render region, whose top-left is height-field pixel (0, 0). `slot`
+// (0 .. bands at once - 1) names the scratch of the thread running the band: no two bands
+// with the same slot run at the same time.
+using ShadeBand = void (*)(const void* context, BandBuffer& band, const Rect32& region, int slot);
 
 // Runs the final pass over the render region of `target`, finishing with `finish` (the
 // target's context with the render's glue mode) and reporting progress through `progress`.
+// `bandsAtOnce` 1 shades one band after another, in order, for shading that carries state
+// from band to band; more lets up to that many bands (and `processors`) shade at once, each
+// finished and written as soon as it is done.
 RenderStatus runFinalPass(RenderSource& target, const FinishContext& finish, ShadeBand shade,
-                          const void* shadeContext, int processors,
+                          const void* shadeContext, int processors, int bandsAtOnce = 1,
                           const ProgressSpan& progress = {});
 
 }  // namespace orichalcumite

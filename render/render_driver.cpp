@@ -135,16 +135,16 @@ RenderStatus buildHeightField(HeightFieldBuilder& builder, RenderSource& target,
   return RenderStatus::done;
 }
 
-// What the final pass's workers shade with. Bands are shaded one at a time, so the one
-// scratch is never used by two at once.
+// What the final pass's workers shade with: the plan and one scratch per band that may run at
+// once, so that no scratch is used by two bands at the same time.
 struct ShadingRun {
   const ShadingPlan* plan;
-  ShadingScratch* scratch;
+  ShadingScratch* scratches;
 };
 
-void shadeWithPlan(const void* context, BandBuffer& band, const Rect32& region) {
+void shadeWithPlan(const void* context, BandBuffer& band, const Rect32& region, int slot) {
   const auto* run = static_cast<const ShadingRun*>(context);
-  shadeBand(*run->plan, band, region, *run->scratch);
+  shadeBand(*run->plan, band, region, run->scratches[slot]);
 }
 
 }  // namespace
@@ -188,21 +188,26 @@ RenderStatus renderEffect(const RenderInputs& inputs, RenderSource& target,
   shading.noise = noise.get();
   // The render's own generator, seeded from the run's so that a run can be replayed. Drawn
   // from only when weathering needs it, so that renders without weathering leave the run's
-  // sequence (which grit draws from) as it was.
-  ShadingScratch scratch;
-  if (hasWeathering(weatheringSettings(settings)) && inputs.random) {
+  // sequence (which grit draws from) as it was. Weathering carries its water and its random
+  // sequence from row to row and band to band, so its bands are shaded one at a time, in
+  // order; without it each band depends on nothing but the field, and bands shade at once.
+  const bool weathered = hasWeathering(weatheringSettings(settings));
+  std::vector<ShadingScratch> scratches(weathered ? 1 : static_cast<size_t>(processors));
+  if (weathered && inputs.random) {
     RandomGenerator& run = *inputs.random;
     const auto high = static_cast<uint32_t>(run.next());
-    scratch.random.seed(high << 15 | static_cast<uint32_t>(run.next()));
+    scratches[0].random.seed(high << 15 | static_cast<uint32_t>(run.next()));
   }
-  shading.random = &scratch.random;
+  shading.random = &scratches[0].random;
   const std::unique_ptr<ShadingPlan> plan = makeShadingPlan(shading);
-  if (!plan || !scratch.prepare(region.width())) return RenderStatus::outOfMemory;
-  const ShadingRun run{plan.get(), &scratch};
+  if (!plan) return RenderStatus::outOfMemory;
+  for (ShadingScratch& scratch : scratches)
+    if (!scratch.prepare(region.width())) return RenderStatus::outOfMemory;
+  const ShadingRun run{plan.get(), scratches.data()};
   FinishContext finish = target.finishContext();
   finish.glue = settings.glue;
   return runFinalPass(target, finish, &shadeWithPlan, &run, processors,
-                      {&target, kHeightFieldProgress, 1.0});
+                      static_cast<int>(scratches.size()), {&target, kHeightFieldProgress, 1.0});
 }
 
 }  // namespace orichalcumite

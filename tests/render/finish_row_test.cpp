@@ -154,7 +154,7 @@ class MemoryTarget final : public RenderSource {
   FinishContext ctx_;
 };
 
-void shadeConstant(const void* context, BandBuffer& band, const Rect32&) {
+void shadeConstant(const void* context, BandBuffer& band, const Rect32&, int) {
   const Rgba& colour = *static_cast<const Rgba*>(context);
   const Rect32& unit = band.unit();
   for (int32_t y = unit.top; y < unit.bottom; ++y)

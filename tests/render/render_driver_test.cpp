@@ -97,6 +97,33 @@ TEST(RenderEffect, OneWorkerAndManyWorkersGiveTheSameImage) {
   EXPECT_EQ(one.output, many.output);
 }
 
+TEST(RenderEffect, BandsShadedAtOnceGiveTheImageOfBandsShadedInTurn) {
+  // The lit material with the built-in environment, texture and gobos: every part of the
+  // shader that keeps scratch between rows. Without weathering the bands shade at once.
+  EffectPictures pictures;
+  RandomGenerator tileRandom(3);
+  ASSERT_TRUE(pictures.ensureEnvironment());
+  ASSERT_TRUE(pictures.prepareTexture(6, tileRandom, 300));
+  EffectSettings s{};
+  resetRunTimeFields(s);
+  loadFactoryDefaults(s);
+  s.gobo1 = 40;
+  MemorySource one(300, 400), many(300, 400);
+  for (MemorySource* m : {&one, &many})
+    for (int32_t y = 0; y < 400; ++y)
+      for (int32_t x = 0; x < 300; ++x) {
+        m->mask[m->index(x, y)] =
+            (x - 150) * (x - 150) + (y - 200) * (y - 200) < 120 * 120 ? 255 : 0;
+        for (int c = 0; c < 3; ++c)
+          m->source[m->index(x, y) * 4 + c] = static_cast<float>((x + y * c) % 97) / 97.0f;
+      }
+  RandomGenerator a(9), b(9);
+  ASSERT_EQ(renderEffect(*makeRenderInputs(s, pictures, a), one, {.processors = 1}), kDone);
+  ASSERT_EQ(renderEffect(*makeRenderInputs(s, pictures, b), many, {.processors = 3}), kDone);
+  EXPECT_EQ(one.output, many.output);
+  EXPECT_GT(many.writes, 6);
+}
+
 TEST(RenderEffect, WithoutASelectionTheImageBorderIsBevelled) {
   MemorySource m(120, 90);
   ASSERT_EQ(render(testSettings(), m), kDone);
