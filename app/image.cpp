@@ -94,4 +94,18 @@ void Image::setSample(int x, int y, int c, double value) {
   }
 }
 
+Image luminance(const Image& image) {
+  Image grey = *Image::make(image.width(), image.height(), 1, false, image.type());
+  const bool colour = !image.isGrey();
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x) {
+      const double value = colour
+                               ? 0.2126 * image.sample(x, y, 0) + 0.7152 * image.sample(x, y, 1) +
+                                     0.0722 * image.sample(x, y, 2)
+                               : image.sample(x, y, 0);
+      grey.setSample(x, y, 0, value);
+    }
+  return grey;
+}
+
 }  // namespace orichalcumite

@@ -59,4 +59,9 @@ class Image {
   std::vector<uint8_t> bytes_;
 };
 
+// The brightness of each pixel as a one-channel image of the same size and depth: a grey image
+// gives its grey, an RGB image 0.2126 R + 0.7152 G + 0.0722 B (the Rec. 709 weights), rounded
+// to the nearest integer at integer depths. The alpha, if any, plays no part.
+Image luminance(const Image& image);
+
 }  // namespace orichalcumite

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "app/commands.h"
+#include "app/image_files.h"
 
 namespace {
 
@@ -149,7 +150,10 @@ int render(int argc, char** argv) {
     return usageError("render takes one input image, not " + std::to_string(positional.size()));
   if (request.output.empty()) return usageError("render needs an output image (-o OUTPUT)");
   request.input = positional.front();
-  return renderCommand(request, gCancel);
+  const int exitCode = renderCommand(request, gCancel);
+  // Files are read and written on the interrupt flag too, and a read stopped that way ends like
+  // any cancelled run; a run that got to the end keeps its success.
+  return exitCode != kExitDone && gCancel.load() ? kExitCancelled : exitCode;
 }
 
 // info and about take only --plugin.
@@ -177,7 +181,10 @@ std::optional<std::string> pluginOption(int argc, char** argv, int* exitCode) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // First of all, so that Ctrl-C at any later moment is a clean cancel. (The shared libraries
+  // the program links are loaded before main runs; that part cannot be cancelled cleanly.)
   installInterruptHandler();
+  setInterruptFlag(&gCancel);
   if (argc < 2) {
     std::fputs(kUsage, stderr);
     return kExitBadInput;

@@ -16,6 +16,7 @@ enum class StatusCode {
   permissionDenied,  // the system refused access
   damagedData,       // data read back does not have the expected form
   ioError,           // any other failure of the system
+  cancelled,         // someone asked the operation to stop
 };
 
 class Status {
