@@ -172,7 +172,9 @@ TEST(ValueNoise, handWorkedValuesFoldingAndPeriods) {
   EXPECT_EQ(valueNoise(full, 1000, 77, 256, 256), -191);
   EXPECT_EQ(valueNoise(ByteNoiseTable{}, 1000, 77, 256, 256), -16256);
 
-  const ByteNoiseTable& n = tablesFor(7)->byteNoise;
+  // Keep the tables alive while the loops read them.
+  const auto tables = tablesFor(7);
+  const ByteNoiseTable& n = tables->byteNoise;
   // A period of 512 units (four cells) repeats inside the unfolded range; everything repeats
   // after 4096.
   for (int32_t x = 0; x + 512 <= 2047; ++x)
