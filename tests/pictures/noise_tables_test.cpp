@@ -239,7 +239,9 @@ TEST(ImprovedNoise, matchesASlowReference) {
     for (int i = 0; i < 20000; ++i) {
       const float x = coordinate(random);
       const float y = coordinate(random);
-      ASSERT_NEAR(improvedNoise(*t, x, y), referenceImprovedNoise(*t, x, y), 2e-6) << x << "," << y;
+      ASSERT_NEAR(improvedNoise(*t, x, y),
+                  referenceImprovedNoise(*t, static_cast<double>(x), static_cast<double>(y)), 2e-6)
+          << x << "," << y;
     }
   }
 }
