@@ -48,6 +48,8 @@ int coarsenessIndex(int coarseness) { return std::clamp(coarseness, 1, 3) - 1; }
 int32_t walkGainOf(int detail) { return 6 - std::clamp(detail, 1, 5); }
 
 int16_t truncatedProfileValue(double v) { return static_cast<int16_t>(static_cast<int32_t>(v)); }
+// Single-precision products: widening to double is exact.
+int16_t truncatedProfileValue(float v) { return truncatedProfileValue(static_cast<double>(v)); }
 
 }  // namespace
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs every Debian package the project needs to build, test and run
-# (with --bench also those the benchmarks need).
+# (with --bench also those the benchmarks need). clang with its sanitizer and libFuzzer
+# runtimes and llvm-14 (for llvm-symbolizer, readable reports) serve build-sanitize/.
 # Safe to run again: packages already present are left alone. Needs root (or sudo).
 set -euo pipefail
 
@@ -12,6 +13,7 @@ packages=(
   nlohmann-json3-dev
   libjpeg62-turbo-dev
   python3
+  clang libclang-rt-14-dev llvm-14
 )
 
 if [ "${1:-}" = "--bench" ]; then packages+=(gegl); fi

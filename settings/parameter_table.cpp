@@ -15,7 +15,7 @@ constexpr uint32_t kLong = fourCC("long");
 
 // Light 1 comes from the upper left at 45 degrees of azimuth: 0.70710677 × 0.6 in each of X
 // and Y. Light 2 mirrors it.
-constexpr double kLight1XY = -0.70710677f * 0.6f;
+constexpr double kLight1XY = static_cast<double>(-0.70710677f * 0.6f);
 
 // The builders and the table are laid out by hand, one parameter a line.
 // clang-format off

@@ -172,7 +172,9 @@ TEST(ValueNoise, handWorkedValuesFoldingAndPeriods) {
   EXPECT_EQ(valueNoise(full, 1000, 77, 256, 256), -191);
   EXPECT_EQ(valueNoise(ByteNoiseTable{}, 1000, 77, 256, 256), -16256);
 
-  const ByteNoiseTable& n = tablesFor(7)->byteNoise;
+  // Keep the tables alive while the loops read them.
+  const auto tables = tablesFor(7);
+  const ByteNoiseTable& n = tables->byteNoise;
   // A period of 512 units (four cells) repeats inside the unfolded range; everything repeats
   // after 4096.
   for (int32_t x = 0; x + 512 <= 2047; ++x)
@@ -237,7 +239,9 @@ TEST(ImprovedNoise, matchesASlowReference) {
     for (int i = 0; i < 20000; ++i) {
       const float x = coordinate(random);
       const float y = coordinate(random);
-      ASSERT_NEAR(improvedNoise(*t, x, y), referenceImprovedNoise(*t, x, y), 2e-6) << x << "," << y;
+      ASSERT_NEAR(improvedNoise(*t, x, y),
+                  referenceImprovedNoise(*t, static_cast<double>(x), static_cast<double>(y)), 2e-6)
+          << x << "," << y;
     }
   }
 }

@@ -42,7 +42,8 @@ Rgba referenceReduced(const Picture& picture, int level, int j, int i) {
       const Rgba a = at(x0, y0), b = at(x0 + 1, y0), c = at(x0, y0 + 1), d = at(x0 + 1, y0 + 1);
       const double w = weights[l][k];
       auto bilinear = [&](float Rgba::*channel) {
-        const double pa = a.*channel, pb = b.*channel, pc = c.*channel, pd = d.*channel;
+        const double pa = static_cast<double>(a.*channel), pb = static_cast<double>(b.*channel),
+                     pc = static_cast<double>(c.*channel), pd = static_cast<double>(d.*channel);
         return (pa * (1 - fx) + pb * fx) * (1 - fy) + (pc * (1 - fx) + pd * fx) * fy;
       };
       sum[0] += w * bilinear(&Rgba::red);

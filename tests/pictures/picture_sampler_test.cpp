@@ -179,7 +179,8 @@ TEST(PictureSampler, matchesReferenceInsideAcrossTilesAndAtEdges) {
                                {610.0f, -7.0f},    {300.5f, 300.5f}};
     for (const auto& p : points) {
       const float tolerance = kind == PictureKind::rgba8 ? 1e-3f : 0.05f;
-      expectSame(picture->samplePoint(0, p[0], p[1]), referenceSample(*picture, p[0], p[1]),
+      expectSame(picture->samplePoint(0, p[0], p[1]),
+                 referenceSample(*picture, static_cast<double>(p[0]), static_cast<double>(p[1])),
                  tolerance);
     }
   }

@@ -17,7 +17,7 @@ namespace orichalcumite {
 inline void naivePass(FloatImage& img, const Rect32& area, const BlurPass& pass) {
   std::vector<double> copy;
   for (int y = 0; y < img.height(); ++y)
-    for (int x = 0; x < img.width(); ++x) copy.push_back(img.at(x, y));
+    for (int x = 0; x < img.width(); ++x) copy.push_back(static_cast<double>(img.at(x, y)));
   const bool rows = pass.axis == BlurAxis::horizontal;
   for (int y = area.top; y < area.bottom; ++y)
     for (int x = area.left; x < area.right; ++x) {

@@ -165,8 +165,8 @@ double slowProfileValue(const ProfileTable& table, double closeness) {
   const double k = std::clamp(closeness, 0.0, 2999.0);
   const int i = static_cast<int>(k);
   const int next = std::min(i + 1, 2999);
-  const double low = table.values[static_cast<size_t>(i)];
-  const double high = table.values[static_cast<size_t>(next)];
+  const double low = static_cast<double>(table.values[static_cast<size_t>(i)]);
+  const double high = static_cast<double>(table.values[static_cast<size_t>(next)]);
   return low + (high - low) * (k - i);
 }
 

@@ -125,7 +125,8 @@ TEST(PixelMaths, SpherePlacementAgreesWithTheStepByStepMapping) {
     for (float dy : {-250.0f, -10.0f, 0.0f, 60.0f, 400.0f}) {
       if (dx == 0.0f && dy == 0.0f) continue;
       const EnvironmentPoint fast = spherePoint(dx, dy);
-      const EnvironmentPoint slow = sphereByTheSteps(dx, dy);
+      const EnvironmentPoint slow =
+          sphereByTheSteps(static_cast<double>(dx), static_cast<double>(dy));
       EXPECT_NEAR(fast.u, slow.u, 2e-6f) << dx << " " << dy;
       EXPECT_NEAR(fast.v, slow.v, 2e-6f) << dx << " " << dy;
     }

@@ -237,7 +237,8 @@ struct SlowReference {
     const float u = static_cast<float>(x * plan.scale + plan.offsetX);
     const float v = static_cast<float>(y * plan.scale + plan.offsetY);
     auto n = [&](float f) { return static_cast<double>(improvedNoise(noise, f * u, f * v)); };
-    const double c2 = c.c2, c3 = c.c3, c4 = c.c4;
+    const double c2 = static_cast<double>(c.c2), c3 = static_cast<double>(c.c3),
+                 c4 = static_cast<double>(c.c4);
     const double t = n(c.c4), w = c2 * n(c.c4 * c.c0), d = c3 * n(c.c4 * c.c1),
                  g = n(c.c4 * c.c1 * c.c0);
     const double base = c2 + 1.0 + c3 + c2 * c3;
