@@ -7,6 +7,8 @@
 #include <limits>
 #include <new>
 
+#include "base/utf8_text.h"
+
 namespace orichalcumite {
 
 struct DescriptorSuite::ReadState {
@@ -239,8 +241,9 @@ ps::OSErr getStringProc(ps::PIReadDescriptor reader, ps::Str255* text) noexcept 
   Current c = currentOf(reader);
   if (!c.item) return c.error;
   if (!text || c.item->type != ps::typeText) return c.state->fail(ps::paramErr);
-  // A Pascal string holds at most 255 characters; longer text is cut there.
-  const size_t n = std::min<size_t>(c.item->bytes.size(), 255);
+  // A Pascal string holds at most 255 bytes; longer text is cut on the last character boundary
+  // before that, so that what the filter hands back is still UTF-8.
+  const size_t n = utf8PrefixLength(c.item->bytes, 255);
   (*text)[0] = static_cast<unsigned char>(n);
   std::memcpy(*text + 1, c.item->bytes.data(), n);
   return ps::noErr;
