@@ -6,6 +6,7 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <unordered_map>
 
 #include "base/utf8_text.h"
 
@@ -27,6 +28,9 @@ struct DescriptorSuite::ReadState {
 
 struct DescriptorSuite::WriteState {
   Descriptor descriptor;
+  // Where each key's item is, so that a filter writing many keys takes time in step with
+  // their number rather than its square.
+  std::unordered_map<uint32_t, size_t> indexOfKey;
 };
 
 namespace {
@@ -274,7 +278,12 @@ ps::OSErr put(ps::PIWriteDescriptor writer, DescriptorItem item) {
   WriteState* state = suite ? suite->findWriter(writer) : nullptr;
   if (!state) return ps::paramErr;
   try {
-    state->descriptor.set(std::move(item));
+    // A key written again replaces its item in place, as Descriptor::set does.
+    auto [at, added] = state->indexOfKey.try_emplace(item.key, state->descriptor.items.size());
+    if (added)
+      state->descriptor.items.push_back(std::move(item));
+    else
+      state->descriptor.items[at->second] = std::move(item);
   } catch (const std::bad_alloc&) {
     return ps::memFullErr;
   }
