@@ -5,6 +5,7 @@
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <unordered_set>
 
 #include "base/replace_file.h"
 
@@ -109,8 +110,13 @@ std::optional<DescriptorItem> readItem(const Json& json, size_t index, std::stri
         break;
       case ps::typeFloat:
       case ps::typeUnitFloat:
+        // The parser already refuses a number beyond a double; this keeps the promise that
+        // whatever an action file carries in a record can carry out (JSON cannot write an
+        // infinity) should a parser ever let one through.
         if (!value->is_number()) {
           in.fail("\"value\" must be a number");
+        } else if (!std::isfinite(value->get<double>())) {
+          in.fail("\"value\" is too large for a number");
         } else {
           item.number = value->get<double>();
           if (*type == ps::typeUnitFloat)
@@ -160,10 +166,15 @@ std::optional<Descriptor> parseActionText(std::string_view text, std::string* er
     } else {
       Descriptor d;
       const Json& items = json["descriptor"];
+      d.items.reserve(items.size());
+      // The keys seen so far, so that a repeat is found in constant time: a file of many items
+      // must not take time growing with the square of their number.
+      std::unordered_set<uint32_t> keys;
+      keys.reserve(items.size());
       for (size_t i = 0; i < items.size(); ++i) {
         auto item = readItem(items[i], i, &why);
         if (!item) break;
-        if (d.find(item->key)) {
+        if (!keys.insert(item->key).second) {
           why =
               "item " + std::to_string(i + 1) + " repeats the key \"" + codeText(item->key) + "\"";
           break;

@@ -1,7 +1,10 @@
 #include "app/commands.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
@@ -14,6 +17,8 @@
 #include "app/plugin_module.h"
 #include "app/setting_arguments.h"
 #include "base/replace_file.h"
+#include "base/status.h"
+#include "base/text_compare.h"
 #include "settings/enumerations.h"
 #include "settings/parameter_table.h"
 
@@ -235,6 +240,143 @@ void printDictionary() {
   }
 }
 
+// A file the render reads or writes, named the way the messages name it.
+struct RolePath {
+  const char* role;  // "the input image", "the record", ...
+  std::string path;
+};
+
+// Where a path leads. An existing file is known by its device and inode, so that links and
+// different spellings of one file compare equal; a file still to be made by the canonical path
+// of its folder plus its name.
+struct FileIdentity {
+  bool exists = false;
+  dev_t device = 0;
+  ino_t inode = 0;
+  std::string canonicalPath;
+
+  bool sameFileAs(const FileIdentity& other) const {
+    if (exists != other.exists) return false;
+    return exists ? device == other.device && inode == other.inode
+                  : canonicalPath == other.canonicalPath;
+  }
+};
+
+std::filesystem::path folderOf(const std::string& path) {
+  const std::filesystem::path p(path);
+  return p.has_parent_path() ? p.parent_path() : std::filesystem::path(".");
+}
+
+FileIdentity identityOf(const std::string& path) {
+  FileIdentity identity;
+  struct stat info {};
+  if (::stat(path.c_str(), &info) == 0) {
+    identity.exists = true;
+    identity.device = info.st_dev;
+    identity.inode = info.st_ino;
+    return identity;
+  }
+  std::error_code ec;
+  const std::filesystem::path folder = std::filesystem::weakly_canonical(folderOf(path), ec);
+  identity.canonicalPath =
+      ((ec ? folderOf(path) : folder) / std::filesystem::path(path).filename()).string();
+  return identity;
+}
+
+// Extensions of the image formats the writer can produce. Anything else would fail only after
+// the whole render, so it is refused before.
+constexpr const char* kImageExtensions[] = {
+    "bmp",  "dpx", "exr",  "fits", "gif",  "hdr",  "rgbe", "heic", "heif", "avif",
+    "ico",  "iff", "jpg",  "jpeg", "jpe",  "jfif", "jp2",  "j2k",  "png",  "pnm",
+    "pbm",  "pgm", "ppm",  "pfm",  "rla",  "sgi",  "rgb",  "rgba", "bw",   "int",
+    "inta", "tga", "tpic", "tif",  "tiff", "tx",   "webp"};
+
+bool knownImageExtension(const std::string& path) {
+  const std::string extension = std::filesystem::path(path).extension().string();
+  if (extension.size() < 2) return false;
+  return std::any_of(std::begin(kImageExtensions), std::end(kImageExtensions),
+                     [&](const char* known) {
+                       return equalsIgnoringCase(std::string_view(extension).substr(1), known);
+                     });
+}
+
+// An input must be a readable file. Checked here so that every reader gives the same reason.
+Status checkSource(const RolePath& source) {
+  struct stat info {};
+  if (::stat(source.path.c_str(), &info) != 0)
+    return Status::fromErrno(errno, std::string("cannot read ") + source.role + " " + source.path);
+  if (S_ISDIR(info.st_mode))
+    return {StatusCode::invalidArgument,
+            std::string(source.role) + " " + source.path + " is a folder, not a file"};
+  if (::access(source.path.c_str(), R_OK) != 0)
+    return Status::fromErrno(errno, std::string("cannot read ") + source.role + " " + source.path);
+  return Status::success();
+}
+
+// A destination must name a file (not a folder) in an existing folder this process may write
+// to: the file is made beside its target and renamed into place, so the folder is what counts.
+Status checkDestination(const RolePath& target) {
+  const std::string what = std::string(target.role) + " " + target.path;
+  std::error_code ec;
+  if (!std::filesystem::path(target.path).has_filename() ||
+      std::filesystem::is_directory(target.path, ec))
+    return {StatusCode::invalidArgument, what + " is a folder, not a file"};
+  const std::filesystem::path folder = folderOf(target.path);
+  struct stat info {};
+  if (::stat(folder.c_str(), &info) != 0) {
+    if (errno == ENOENT)
+      return {StatusCode::notFound,
+              "cannot write " + what + ": the folder " + folder.string() + " does not exist"};
+    return Status::fromErrno(errno, "cannot write " + what);
+  }
+  if (!S_ISDIR(info.st_mode))
+    return {StatusCode::invalidArgument,
+            "cannot write " + what + ": " + folder.string() + " is not a folder"};
+  if (::access(folder.c_str(), W_OK | X_OK) != 0)
+    return Status::fromErrno(errno, "cannot write " + what + " in " + folder.string());
+  return Status::success();
+}
+
+// Everything about the files of a render that can be known before it starts: each input is a
+// readable file, each destination can be written, the output's format is known, and no
+// destination is an input or another destination (writing it would destroy that file).
+Status checkRenderFiles(const RenderRequest& request, const std::string& modulePath) {
+  std::vector<RolePath> sources = {{"the input image", request.input}};
+  if (!request.selection.empty()) sources.push_back({"the selection", request.selection});
+  if (!request.action.empty()) sources.push_back({"the action file", request.action});
+  sources.push_back({"the module", modulePath});
+  std::vector<RolePath> destinations = {{"the output image", request.output}};
+  if (!request.record.empty()) destinations.push_back({"the record", request.record});
+
+  for (const RolePath& source : sources)
+    if (Status status = checkSource(source); !status) return status;
+  for (const RolePath& target : destinations)
+    if (Status status = checkDestination(target); !status) return status;
+  if (!knownImageExtension(request.output))
+    return {StatusCode::invalidArgument,
+            "the output image " + request.output +
+                " has no image extension this program writes (for example .png, .tif, .jpg, "
+                ".exr)"};
+
+  std::vector<FileIdentity> sourceIds;
+  for (const RolePath& source : sources) sourceIds.push_back(identityOf(source.path));
+  std::vector<FileIdentity> targetIds;
+  for (size_t i = 0; i < destinations.size(); ++i) {
+    const FileIdentity id = identityOf(destinations[i].path);
+    const auto clash = [&](const RolePath& other) -> Status {
+      return {StatusCode::invalidArgument, std::string(destinations[i].role) + " " +
+                                               destinations[i].path + " is the same file as " +
+                                               other.role + " " + other.path};
+    };
+    for (size_t s = 0; s < sources.size(); ++s)
+      if (id.sameFileAs(sourceIds[s])) return clash(sources[s]);
+    for (size_t t = 0; t < targetIds.size(); ++t)
+      if (id.sameFileAs(targetIds[t])) return clash(destinations[t]);
+    targetIds.push_back(id);
+  }
+  return Status::success();
+}
+
 }  // namespace
 
 void printError(const std::string& message) {
@@ -250,6 +392,11 @@ std::string defaultModulePath() {
 
 int renderCommand(const RenderRequest& request, const std::atomic<bool>& cancel) {
   std::string error;
+  const std::string modulePath = modulePathOr(request.plugin);
+  // A run that could only fail after the render, or would overwrite one of its own files,
+  // stops before anything is read.
+  if (Status files = checkRenderFiles(request, modulePath); !files)
+    return failed(kExitBadInput, files.message());
   // Settings first: a typing mistake should not wait for the image to load.
   Descriptor descriptor;
   bool haveDescriptor = false;
@@ -266,7 +413,6 @@ int renderCommand(const RenderRequest& request, const std::atomic<bool>& cancel)
     haveDescriptor = true;
   }
 
-  const std::string modulePath = modulePathOr(request.plugin);
   auto module = PluginModule::open(modulePath, &error);
   if (!module) return failed(kExitBadInput, error);
 

@@ -6,6 +6,9 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <unordered_map>
+
+#include "base/utf8_text.h"
 
 namespace orichalcumite {
 
@@ -25,6 +28,9 @@ struct DescriptorSuite::ReadState {
 
 struct DescriptorSuite::WriteState {
   Descriptor descriptor;
+  // Where each key's item is, so that a filter writing many keys takes time in step with
+  // their number rather than its square.
+  std::unordered_map<uint32_t, size_t> indexOfKey;
 };
 
 namespace {
@@ -239,8 +245,9 @@ ps::OSErr getStringProc(ps::PIReadDescriptor reader, ps::Str255* text) noexcept 
   Current c = currentOf(reader);
   if (!c.item) return c.error;
   if (!text || c.item->type != ps::typeText) return c.state->fail(ps::paramErr);
-  // A Pascal string holds at most 255 characters; longer text is cut there.
-  const size_t n = std::min<size_t>(c.item->bytes.size(), 255);
+  // A Pascal string holds at most 255 bytes; longer text is cut on the last character boundary
+  // before that, so that what the filter hands back is still UTF-8.
+  const size_t n = utf8PrefixLength(c.item->bytes, 255);
   (*text)[0] = static_cast<unsigned char>(n);
   std::memcpy(*text + 1, c.item->bytes.data(), n);
   return ps::noErr;
@@ -271,7 +278,12 @@ ps::OSErr put(ps::PIWriteDescriptor writer, DescriptorItem item) {
   WriteState* state = suite ? suite->findWriter(writer) : nullptr;
   if (!state) return ps::paramErr;
   try {
-    state->descriptor.set(std::move(item));
+    // A key written again replaces its item in place, as Descriptor::set does.
+    auto [at, added] = state->indexOfKey.try_emplace(item.key, state->descriptor.items.size());
+    if (added)
+      state->descriptor.items.push_back(std::move(item));
+    else
+      state->descriptor.items[at->second] = std::move(item);
   } catch (const std::bad_alloc&) {
     return ps::memFullErr;
   }

@@ -1,6 +1,10 @@
 #include "app/plugin_module.h"
 
 #include <dlfcn.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include "app/elf_sections.h"
 #include "base/four_char_code.h"
@@ -15,6 +19,18 @@ constexpr uint8_t kModeFlagRgb = 0x10;
 
 std::optional<PiplInfo> readModulePipl(const std::string& path, std::string* error) {
   std::string why;
+  // A folder opens as a stream whose size reads as huge; say what it is instead.
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) {
+    if (error) *error = "cannot read the module " + path + ": " + std::strerror(errno);
+    return std::nullopt;
+  }
+  if (!S_ISREG(info.st_mode)) {
+    if (error)
+      *error = "the module " + path +
+               (S_ISDIR(info.st_mode) ? " is a folder, not a file" : " is not a regular file");
+    return std::nullopt;
+  }
   auto file = readWholeFile(path, &why);
   if (!file) {
     if (error) *error = "cannot read the module " + path + ": " + why;

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "base/text_compare.h"
+#include "base/utf8_text.h"
 #include "settings/enumerations.h"
 #include "settings/parameter_table.h"
 
@@ -26,6 +27,10 @@ std::string quoted(std::string_view s) {
   out.append(1, '"').append(s).append(1, '"');
   return out;
 }
+
+// What the user typed, quoted for a message: a long value is cut, so that the message stays
+// one readable line whatever was given.
+std::string echoed(std::string_view s) { return quoted(messageExcerpt(s)); }
 
 std::string listOf(const std::vector<std::string>& names) {
   std::string out;
@@ -106,13 +111,13 @@ std::vector<std::string> closeNames(std::string_view text,
 std::optional<DescriptorItem> settingItem(std::string_view assignment, std::string* error) {
   const size_t equals = assignment.find('=');
   if (equals == std::string_view::npos)
-    return failWith(error, "a setting must be given as NAME=VALUE, not " + quoted(assignment));
+    return failWith(error, "a setting must be given as NAME=VALUE, not " + echoed(assignment));
   const std::string_view name = trim(assignment.substr(0, equals));
   const std::string_view value = trim(assignment.substr(equals + 1));
   const ParameterInfo* p = parameterByName(name);
   if (!p) {
     const std::vector<std::string> close = closeNames(name, parameterNames());
-    std::string why = "unknown setting " + quoted(name);
+    std::string why = "unknown setting " + echoed(name);
     why += close.empty() ? " (\"orichalcumite info\" lists every setting)"
                          : "; did you mean " + listOf(close) + "?";
     return failWith(error, why);
@@ -125,39 +130,48 @@ std::optional<DescriptorItem> settingItem(std::string_view assignment, std::stri
     case ParameterKind::colourChannel: {
       int64_t v = 0;
       auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), v);
-      if (value.empty() || ec != std::errc() || end != value.data() + value.size())
+      const bool whole = !value.empty() && end == value.data() + value.size();
+      // A whole number too long for 64 bits is still a whole number, just far out of range.
+      if (whole && ec == std::errc::result_out_of_range)
+        return failWith(
+            error, label + " is out of range: it must be from " + range + ", not " + echoed(value));
+      if (!whole || ec != std::errc())
         return failWith(error,
-                        label + " takes a whole number from " + range + ", not " + quoted(value));
+                        label + " takes a whole number from " + range + ", not " + echoed(value));
       if (double(v) < p->minimum || double(v) > p->maximum)
-        return failWith(error, label + " must be from " + range + ", not " + quoted(value));
+        return failWith(error, label + " must be from " + range + ", not " + echoed(value));
       return DescriptorItem::integerItem(p->key, static_cast<int32_t>(v));
     }
     case ParameterKind::lightComponent: {
       double v = 0;
       auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), v);
-      if (value.empty() || ec != std::errc() || end != value.data() + value.size() ||
-          !std::isfinite(v))
-        return failWith(error, label + " takes a number from " + range + ", not " + quoted(value));
+      const bool number = !value.empty() && end == value.data() + value.size();
+      if (number && ec == std::errc::result_out_of_range)
+        return failWith(
+            error, label + " is out of range: it must be from " + range + ", not " + echoed(value));
+      if (!number || ec != std::errc() || !std::isfinite(v))
+        return failWith(error, label + " takes a number from " + range + ", not " + echoed(value));
       if (v < p->minimum || v > p->maximum)
-        return failWith(error, label + " must be from " + range + ", not " + quoted(value));
+        return failWith(error, label + " must be from " + range + ", not " + echoed(value));
       return DescriptorItem::floatItem(p->key, v);
     }
     case ParameterKind::boolean: {
       const std::string v = asciiLowerText(value);
       if (v == "true" || v == "1") return DescriptorItem::booleanItem(p->key, true);
       if (v == "false" || v == "0") return DescriptorItem::booleanItem(p->key, false);
-      return failWith(error, label + " takes true, false, 1 or 0, not " + quoted(value));
+      return failWith(error, label + " takes true, false, 1 or 0, not " + echoed(value));
     }
     case ParameterKind::enumerated: {
       // A whole number is an index, as `orichalcumite info` lists them. No name or code of
       // any enumeration is a number, so nothing else is shadowed.
       int64_t number = 0;
       auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), number);
-      if (!value.empty() && ec == std::errc() && end == value.data() + value.size()) {
+      if (!value.empty() && end == value.data() + value.size() &&
+          (ec == std::errc() || ec == std::errc::result_out_of_range)) {
         const auto count = static_cast<int64_t>(enumEntries(p->enumeration).size());
-        if (number < 1 || number > count)
+        if (ec != std::errc() || number < 1 || number > count)
           return failWith(error, label + " takes a choice from 1 to " + std::to_string(count) +
-                                     " or its name, not " + quoted(value));
+                                     " or its name, not " + echoed(value));
         return DescriptorItem::enumItem(
             p->key, enumTypeCode(p->enumeration),
             enumCodeFromIndex(static_cast<int>(number), p->enumeration));
@@ -166,7 +180,7 @@ std::optional<DescriptorItem> settingItem(std::string_view assignment, std::stri
       const uint32_t code = index > 0 ? enumCodeFromIndex(index, p->enumeration) : 0;
       if (index <= 0 || code == fourCC("<NO>")) {
         const std::vector<std::string> close = closeNames(value, enumerationNames(p->enumeration));
-        std::string why = label + " has no choice " + quoted(value);
+        std::string why = label + " has no choice " + echoed(value);
         why += close.empty() ? " (\"orichalcumite info\" lists the choices)"
                              : "; did you mean " + listOf(close) + "?";
         return failWith(error, why);
@@ -176,6 +190,10 @@ std::optional<DescriptorItem> settingItem(std::string_view assignment, std::stri
     case ParameterKind::pictureName: {
       if (value.size() > kMaxPictureNameBytes || value.find('\0') != std::string_view::npos)
         return failWith(error, label + " takes a file name of at most 255 bytes");
+      // Whatever goes into a descriptor must come out of it into an action file, which holds
+      // UTF-8 only.
+      if (!isUtf8(value))
+        return failWith(error, label + " takes a file name in UTF-8, not " + echoed(value));
       return DescriptorItem::textItem(p->key, std::string(value));
     }
   }

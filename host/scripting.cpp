@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
+#include "base/utf8_text.h"
 #include "settings/enumerations.h"
 
 namespace orichalcumite {
@@ -104,7 +106,10 @@ ps::OSErr writeValue(const ps::WriteDescriptorProcs& procs, ps::PIWriteDescripto
       const char* name = s.*(p.textField);
       if (name[0] == '\0') name = kNoPictureName;
       ps::Str255 text{};
-      const size_t length = std::min<size_t>(strnlen(name, kTextCapacity), 255);
+      // A name longer than a Pascal string is cut on a character boundary: half a character
+      // would make the text unreadable to whoever keeps the descriptor.
+      const size_t length =
+          utf8PrefixLength(std::string_view(name, strnlen(name, kTextCapacity)), 255);
       text[0] = static_cast<unsigned char>(length);
       std::memcpy(text + 1, name, length);
       return procs.putStringProc(writer, p.key, text);

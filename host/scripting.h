@@ -47,9 +47,10 @@ void readDescriptor(ps::FilterRecord& rec, EffectSettings& s, bool& showDialogOn
 
 // Hands the host a descriptor holding all 75 parameters of `s` (Finish): integers as "long",
 // light components as "doub" unchanged, flags as "bool", enumerations as "enum" with their
-// type, picture names as strings ("<none>" when empty; at most 255 characters). On success the
-// new handle goes to descriptorParameters->descriptor and recordInfo becomes 0. Does nothing
-// when scripting is not usable, and stores nothing when the host fails to make the descriptor.
+// type, picture names as strings ("<none>" when empty; at most 255 bytes, cut on a UTF-8
+// character boundary). On success the new handle goes to descriptorParameters->descriptor and
+// recordInfo becomes 0. Does nothing when scripting is not usable, and stores nothing when the
+// host fails to make the descriptor.
 void writeDescriptor(ps::FilterRecord& rec, const EffectSettings& s) noexcept;
 
 }  // namespace orichalcumite

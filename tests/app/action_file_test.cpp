@@ -125,5 +125,50 @@ TEST(ActionFiles, valuesFilesCannotHoldAreRefusedBeforeWriting) {
   EXPECT_FALSE(readActionFile(dir.file("missing.json"), &error));
 }
 
+// A record is written from what was read, so whatever a file can carry in must be writable:
+// extreme finite numbers and long UTF-8 texts travel both ways; a number beyond a double, which
+// JSON could not write back, is refused when read.
+TEST(ActionFiles, everythingReadCanBeWrittenAndNumbersBeyondADoubleAreRefused) {
+  std::string accents;
+  for (int i = 0; i < 200; ++i) accents += "\xc3\xa9";
+  const std::string text = R"({"descriptor": [)"
+                           R"({"key": "0013", "type": "doub", "value": 1e300},)"
+                           R"({"key": "0014", "type": "doub", "value": -4.9e-324},)"
+                           R"({"key": "0035", "type": "TEXT", "value": "a)" +
+                           accents + R"("}]})";
+  std::string error;
+  auto read = parseActionText(text, &error);
+  ASSERT_TRUE(read) << error;
+  EXPECT_EQ(read->items[0].number, 1e300);
+  auto written = actionText(*read, &error);
+  ASSERT_TRUE(written) << error;
+  auto again = parseActionText(*written, &error);
+  ASSERT_TRUE(again) << error;
+  EXPECT_EQ(*again, *read);
+
+  for (const char* huge : {"1e400", "-1e400"}) {
+    const std::string item =
+        std::string(R"({"descriptor": [{"key": "0013", "type": "long", "value": 1},)") +
+        R"({"key": "0014", "type": "doub", "value": )" + huge + "}]}";
+    error.clear();
+    EXPECT_FALSE(parseActionText(item, &error)) << huge;
+    EXPECT_NE(error.find(huge), std::string::npos) << error;
+  }
+}
+
+TEST(ActionFiles, aRepeatedKeyIsFoundAmongManyItems) {
+  constexpr int kItems = 9000;
+  std::string text = R"({"descriptor": [)";
+  for (int i = 0; i < kItems; ++i) {
+    std::string key = std::to_string(i);
+    key.insert(0, 4 - key.size(), '0');
+    text += std::string(R"({"key": ")") + key + R"(", "type": "long", "value": 1},)";
+  }
+  text += R"({"key": "0123", "type": "long", "value": 2}]})";
+  std::string error;
+  EXPECT_FALSE(parseActionText(text, &error));
+  EXPECT_EQ(error, "item 9001 repeats the key \"0123\"");
+}
+
 }  // namespace
 }  // namespace orichalcumite

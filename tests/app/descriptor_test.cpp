@@ -250,5 +250,40 @@ TEST(DescriptorBytes, damagedOrTruncatedBytesAreRejected) {
   EXPECT_FALSE(decodeDescriptor(wrongTag, nullptr));
 }
 
+// A Pascal string holds 255 bytes; a longer text is cut before the character the limit would
+// split, so that what the filter keeps and hands back is still UTF-8.
+TEST_F(HostProcsTest, longStringsAreCutOnACharacterBoundary) {
+  const std::string twoBytes = "\xc3\xa9", fourBytes = "\xf0\x9f\x94\xa5";
+  struct Case {
+    std::string text;
+    size_t expected;
+  };
+  std::string evenAccents = std::string(1, 'a');  // 1 + 2k bytes: 255 ends a character
+  std::string oddAccents = std::string(2, 'a');   // 2 + 2k bytes: 255 splits one
+  std::string fires = std::string(1, 'a');        // 1 + 4k bytes: 255 splits one after 2 bytes
+  for (int i = 0; i < 200; ++i) {
+    evenAccents += twoBytes;
+    oddAccents += twoBytes;
+    fires += fourBytes;
+  }
+  for (const Case& c : {Case{evenAccents, 255}, Case{oddAccents, 254}, Case{fires, 253},
+                        Case{std::string(300, 'x'), 255}}) {
+    Descriptor d;
+    d.set(DescriptorItem::textItem(key("0035"), c.text));
+    ps::PIReadDescriptor reader = read.openReadDescriptorProc(handleOf(d), nullptr);
+    ASSERT_NE(reader, nullptr);
+    ps::DescriptorKeyID k;
+    ps::DescriptorTypeID type;
+    int32_t flags;
+    ASSERT_TRUE(read.getKeyProc(reader, &k, &type, &flags));
+    ps::Str255 text{};
+    ASSERT_EQ(read.getStringProc(reader, &text), ps::noErr);
+    EXPECT_EQ(text[0], c.expected);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(text + 1), text[0]),
+              c.text.substr(0, c.expected));
+    EXPECT_EQ(read.closeReadDescriptorProc(reader), ps::noErr);
+  }
+}
+
 }  // namespace
 }  // namespace orichalcumite

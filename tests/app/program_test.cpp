@@ -10,6 +10,7 @@
 #include <fstream>
 #include <thread>
 
+#include "app/action_file.h"
 #include "app/image_files.h"
 #include "tests/support/run_program.h"
 #include "tests/support/scratch_dir.h"
@@ -198,6 +199,37 @@ TEST_F(ProgramTest, badUsageAndUnreadableInputExitWith2AndOneLine) {
   EXPECT_EQ(run({}).exitCode, 2);
   EXPECT_EQ(run({"--help"}).exitCode, 0);
   EXPECT_EQ(fileCount(), 3u);  // in.tif, small.png, bad.json and nothing half-written
+}
+
+// Whatever an action file carries in, the record carries out: a text longer than a Pascal string
+// made of two-byte characters, and a number near the top of a double.
+TEST_F(ProgramTest, recordingKeepsEverythingAnActionCarriedIn) {
+  const std::string in = write("in.png", pattern(4, 4, 3, SampleType::uint8));
+  std::string accents = "aa";
+  for (int i = 0; i < 150; ++i) accents += "\xc3\xa9";
+  std::ofstream(dir.file("a.json"))
+      << R"({"descriptor": [{"key": "0035", "type": "TEXT", "value": ")" << accents
+      << R"("}, {"key": "0013", "type": "doub", "value": 1e300}]})";
+  std::vector<std::string> modules = {kFake};
+#ifdef ORICHALCUMITE_REAL_MODULE
+  modules.push_back("");
+#endif
+  for (const std::string& module : modules) {
+    std::vector<std::string> args = {"render",   in,
+                                     "-o",       dir.file("out.png"),
+                                     "--action", dir.file("a.json"),
+                                     "--record", dir.file("b.json")};
+    if (!module.empty()) args.insert(args.end(), {"--plugin", module});
+    const ProgramRun r = run(args);
+    ASSERT_EQ(r.exitCode, 0) << (module.empty() ? "real module: " : "fake module: ") << r.err;
+    std::string error;
+    auto recorded = readActionFile(dir.file("b.json"), &error);
+    ASSERT_TRUE(recorded) << error;
+    const DescriptorItem* name = recorded->find(ps::fourCC("0035"));
+    ASSERT_NE(name, nullptr);
+    EXPECT_EQ(name->bytes, accents.substr(0, 254));
+    std::filesystem::remove(dir.file("b.json"));
+  }
 }
 
 // A copy of the fake module with `from` replaced by `to` (same length).

@@ -90,5 +90,34 @@ TEST(SettingArguments, editDistanceIgnoresCase) {
   EXPECT_EQ(editDistance("kitten", "sitting"), 3u);
 }
 
+// A refusal quotes what was typed, but a value of any length leaves a message of one short line;
+// a whole number too long for any integer is out of range, not "not a whole number".
+TEST(SettingArguments, refusalsStayShortAndHugeNumbersAreOutOfRange) {
+  const std::string huge(100000, '9');
+  for (const std::string& assignment :
+       {"radius=" + huge, huge + "=1", "glue=x" + huge, "light 2 X=x" + huge, "wet rain=" + huge}) {
+    const std::string why = refusal(assignment);
+    EXPECT_LT(why.size(), 200u) << why.substr(0, 300);
+    EXPECT_NE(why.find("..."), std::string::npos) << why.substr(0, 300);
+  }
+  EXPECT_EQ(refusal("radius=12345678901234567890123456"),
+            "\"radius\" is out of range: it must be from 2 to 100, not "
+            "\"12345678901234567890123456\"");
+  EXPECT_NE(refusal("radius=-12345678901234567890123456").find("out of range"), std::string::npos);
+  EXPECT_NE(refusal("light 2 X=1e999").find("out of range"), std::string::npos);
+  EXPECT_NE(refusal("glue=12345678901234567890123456").find("takes a choice from 1 to"),
+            std::string::npos);
+}
+
+// A picture name goes into the descriptor the module hands back and from there into an action
+// file, which holds UTF-8 only.
+TEST(SettingArguments, pictureNamesMustBeUtf8) {
+  EXPECT_EQ(item("texture file=br\xc3\xa9que.png"),
+            DescriptorItem::textItem(key("0036"), "br\xc3\xa9que.png"));
+  for (const char* name : {"\xff.png", "a\xc3", "\xc0\xaf", "\xed\xa0\x80"})
+    EXPECT_NE(refusal(std::string("texture file=") + name).find("UTF-8"), std::string::npos)
+        << name;
+}
+
 }  // namespace
 }  // namespace orichalcumite

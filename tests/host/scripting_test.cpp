@@ -553,5 +553,17 @@ TEST_F(Scripting, descriptorPresentDoesNotConsumeTheDescriptor) {
   EXPECT_FALSE(descriptorPresent(rec));  // consumed by the read
 }
 
+// A stored name longer than a Pascal string is cut before the character the limit would split.
+TEST_F(Scripting, longPictureNamesAreCutOnACharacterBoundary) {
+  settings = factorySettings();
+  std::string name = "aa";  // 2 + 2k bytes: byte 255 is the second half of an accent
+  for (int i = 0; i < 128; ++i) name += "\xc3\xa9";
+  ASSERT_LT(name.size(), kTextCapacity);
+  setText(settings.environmentName, name.c_str());
+  writeDescriptor(rec, settings);
+  ASSERT_NE(writtenItem(code("0035")), nullptr);
+  EXPECT_EQ(std::get<std::string>(writtenItem(code("0035"))->value), name.substr(0, 254));
+}
+
 }  // namespace
 }  // namespace orichalcumite
