@@ -418,8 +418,8 @@ int renderCommand(const RenderRequest& request, const std::atomic<bool>& cancel)
 
   using Clock = std::chrono::steady_clock;
   const Clock::time_point readStart = Clock::now();
-  auto image = readImageFile(request.input, &error);
-  if (!image) return failed(kExitBadInput, error);
+  auto image = readImageFile(request.input, &error, &cancel);
+  if (!image) return failed(cancel.load() ? kExitCancelled : kExitBadInput, error);
   const Clock::time_point filterStart = Clock::now();
   const EnableContext document = documentMode(image->isGrey(), image->type());
   const ModeDecision decision = moduleAccepts(module->pipl(), document);
@@ -430,8 +430,9 @@ int renderCommand(const RenderRequest& request, const std::atomic<bool>& cancel)
 
   std::vector<uint8_t> selection;
   if (!request.selection.empty()) {
-    auto mask = readSelectionFile(request.selection, image->width(), image->height(), &error);
-    if (!mask) return failed(kExitBadInput, error);
+    auto mask =
+        readSelectionFile(request.selection, image->width(), image->height(), &error, &cancel);
+    if (!mask) return failed(cancel.load() ? kExitCancelled : kExitBadInput, error);
     selection = std::move(*mask);
   }
 

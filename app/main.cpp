@@ -10,6 +10,7 @@
 
 #include "app/commands.h"
 #include "app/image_files.h"
+#include "base/utf8_text.h"
 
 namespace {
 
@@ -139,7 +140,7 @@ int render(int argc, char** argv) {
     } else if (args.option("--plugin", "", &value, &error)) {
       request.plugin = value;
     } else if (args.current().size() > 1 && args.current()[0] == '-') {
-      return usageError("unknown option " + std::string(args.current()));
+      return usageError("unknown option " + messageExcerpt(args.current()));
     } else {
       positional.push_back(args.take());
     }
@@ -150,10 +151,7 @@ int render(int argc, char** argv) {
     return usageError("render takes one input image, not " + std::to_string(positional.size()));
   if (request.output.empty()) return usageError("render needs an output image (-o OUTPUT)");
   request.input = positional.front();
-  const int exitCode = renderCommand(request, gCancel);
-  // Files are read and written on the interrupt flag too, and a read stopped that way ends like
-  // any cancelled run; a run that got to the end keeps its success.
-  return exitCode != kExitDone && gCancel.load() ? kExitCancelled : exitCode;
+  return renderCommand(request, gCancel);
 }
 
 // info and about take only --plugin.
@@ -167,7 +165,7 @@ std::optional<std::string> pluginOption(int argc, char** argv, int* exitCode) {
       return std::nullopt;
     }
     if (!args.option("--plugin", "", &plugin, &error)) {
-      *exitCode = usageError("unexpected argument " + std::string(args.current()));
+      *exitCode = usageError("unexpected argument " + messageExcerpt(args.current()));
       return std::nullopt;
     }
     if (!error.empty()) {

@@ -71,6 +71,15 @@ void hardLinkToOutput(const fs::path& dir) {
 }
 void copyModule(const fs::path& dir) { fs::copy_file(kFake, dir / "fake.8bf"); }
 void textFile(const fs::path& dir) { writeText(dir / "notes.txt", "not a module\n"); }
+void garbageImage(const fs::path& dir) { writeText(dir / "noise.png", std::string(300, '\x5a')); }
+// The first 40 bytes of a good PNG: its signature and header, then nothing.
+void cutImage(const fs::path& dir) {
+  writeImage(dir / "whole.png", 40, 30, 3);
+  std::ifstream in(dir / "whole.png", std::ios::binary);
+  std::string head(40, '\0');
+  in.read(head.data(), 40);
+  writeText(dir / "cut.png", head);
+}
 
 struct BadInput {
   const char* name;
@@ -90,6 +99,7 @@ const std::string kLongValue(100000, '7');
 const BadInput kRows[] = {
     // Arguments
     {"unknown option", nullptr, {"@in.png", "-o", "@new.png", "--frobnicate"}, 2, "unknown option --frobnicate"},
+    {"100 kB unknown option", nullptr, {"@in.png", "-o", "@new.png", "--" + kLongValue}, 2, "unknown option --7777"},
     {"no output", nullptr, {"@in.png"}, 2, "render needs an output image"},
     {"unknown setting", nullptr, {"@in.png", "-o", "@new.png", "--set", "radus=4"}, 2, "unknown setting \"radus\""},
     {"bad value", nullptr, {"@in.png", "-o", "@new.png", "--set", "radius=four"}, 2, "\"radius\" takes a whole number from 2 to 100"},
@@ -100,6 +110,8 @@ const BadInput kRows[] = {
     {"missing input", nullptr, {"@absent.png", "-o", "@new.png"}, 2, "cannot read the input image"},
     {"unreadable input", unreadableInput, {"@secret.png", "-o", "@new.png"}, 2, "cannot read the input image", true},
     {"folder as input", folder, {"@folder", "-o", "@new.png"}, 2, "the input image"},
+    {"bytes that are no image", garbageImage, {"@noise.png", "-o", "@new.png"}, 2, "cannot read "},
+    {"an image cut after its header", cutImage, {"@cut.png", "-o", "@new.png"}, 2, "cannot read "},
     {"selection of another size", smallMask, {"@in.png", "-o", "@new.png", "--selection", "@small.png"}, 2, "the selection"},
     {"missing action file", nullptr, {"@in.png", "-o", "@new.png", "--action", "@absent.json"}, 2, "cannot read the action file"},
     {"empty action file", emptyAction, {"@in.png", "-o", "@new.png", "--action", "@action.json"}, 2, "the action file"},
