@@ -42,17 +42,21 @@ struct PreviewFixture {
     loadFactoryDefaults(settings);
     resetPluginState(state);
     preview = std::make_unique<HostPreview>(session->record(), state, pictures, random);
+    oneThread = std::make_unique<HostPreview>(session->record(), state, pictures, random, 1);
   }
+  std::unique_ptr<HostPreview> oneThread;  // the same preview on one worker thread
 };
 
-void previewRender(benchmark::State& bench, int radius, int shape, int zoom) {
+void previewRender(benchmark::State& bench, int radius, int shape, int zoom,
+                   bool oneThread = false) {
   static PreviewFixture fixture;
   fixture.settings.radius = radius;
   fixture.settings.shape = shape;
   const Rect32 image{0, 0, 3000, 4000};
   const PreviewView view{zoom > 0 ? zoom : fitZoom(image), 0, 0};
   for (auto _ : bench) {
-    const RenderStatus result = fixture.preview->renderPreview(fixture.settings, view);
+    HostPreview& preview = oneThread ? *fixture.oneThread : *fixture.preview;
+    const RenderStatus result = preview.renderPreview(fixture.settings, view);
     benchmark::DoNotOptimize(result);
   }
   bench.counters["zoom"] = view.zoom;
@@ -61,6 +65,11 @@ void previewRender(benchmark::State& bench, int radius, int shape, int zoom) {
 
 // Zoom 0 takes the fitted view (9 for this image in the 528 × 347 pane).
 BENCHMARK_CAPTURE(previewRender, fittedDefaultEffect, 35, 14, 0)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+// The same view on one worker thread: with the default effect (no weathering) the final pass
+// shades its bands at once, so the ratio to the line above shows what the second core brings.
+BENCHMARK_CAPTURE(previewRender, fittedDefaultEffectOneThread, 35, 14, 0, true)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 BENCHMARK_CAPTURE(previewRender, zoom8DefaultEffect, 35, 14, 8)
