@@ -17,6 +17,7 @@
 #include "pictures/effect_pictures.h"
 #include "settings/effect_settings.h"
 #include "settings/parameter_table.h"
+#include "tests/support/factory_settings.h"
 
 namespace orichalcumite {
 namespace {
@@ -177,13 +178,6 @@ TEST(Preview, FitZoomAndVisibleRegion) {
   EXPECT_EQ(panned.bottom, 1500);
 }
 
-EffectSettings previewSettings() {
-  EffectSettings s{};
-  resetRunTimeFields(s);
-  loadFactoryDefaults(s);
-  return s;
-}
-
 // A prepared session over `image` with a preview of its own pictures and generator.
 struct PreviewRig {
   explicit PreviewRig(Image& image) : session(makeSession(image)) {
@@ -208,7 +202,7 @@ struct PreviewRig {
 TEST(Preview, RendersTheReducedViewEvenWithATinyRadius) {
   Image image = testImage(800, 600);
   PreviewRig rig(image);
-  EffectSettings s = previewSettings();
+  EffectSettings s = testing::factorySettings();
   s.radius = 2;
   s.shape = 1;
   HostPreview& preview = rig.preview();
@@ -228,7 +222,7 @@ TEST(Preview, APannedViewAtFullSizeShowsTheTextureWhereTheImageHasIt) {
   // and down (so that swapped offsets show too).
   Image image = testImage(900, 600);
   PreviewRig rig(image);
-  EffectSettings s = previewSettings();
+  EffectSettings s = testing::factorySettings();
   s.radius = 2;
   s.textureStrength = 100;
   s.textureZoom = 90;
@@ -266,11 +260,11 @@ TEST(Preview, OnlyTheDialogsOwnAbortStopsAPreview) {
   PreviewRig rig(image);
   rig.session->record().abortProc = []() -> ps::Boolean { return 1; };
   HostPreview& preview = rig.preview();
-  EXPECT_EQ(preview.renderPreview(previewSettings(), {1, 0, 0}), RenderStatus::done);
+  EXPECT_EQ(preview.renderPreview(testing::factorySettings(), {1, 0, 0}), RenderStatus::done);
   preview.requestAbort();
-  EXPECT_EQ(preview.renderPreview(previewSettings(), {1, 0, 0}), RenderStatus::cancelled);
+  EXPECT_EQ(preview.renderPreview(testing::factorySettings(), {1, 0, 0}), RenderStatus::cancelled);
   // One request stops one render.
-  EXPECT_EQ(preview.renderPreview(previewSettings(), {1, 0, 0}), RenderStatus::done);
+  EXPECT_EQ(preview.renderPreview(testing::factorySettings(), {1, 0, 0}), RenderStatus::done);
 }
 
 TEST(PluginMain, ProgressReachesTheHostInThousandthsFromTheFirstPass) {

@@ -8,16 +8,12 @@
 #include "base/random_generator.h"
 #include "settings/effect_settings.h"
 #include "settings/parameter_table.h"
+#include "tests/support/factory_settings.h"
 
 namespace orichalcumite {
 namespace {
 
-EffectSettings factorySettings() {
-  EffectSettings s{};
-  resetRunTimeFields(s);
-  loadFactoryDefaults(s);
-  return s;
-}
+using testing::factorySettings;
 
 TEST(FactoryDefaults, MatchTheDocumentedEffect) {
   const EffectSettings s = factorySettings();

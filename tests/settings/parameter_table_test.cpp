@@ -6,16 +6,12 @@
 
 #include "settings/effect_settings.h"
 #include "settings/parameter_table.h"
+#include "tests/support/factory_settings.h"
 
 namespace orichalcumite {
 namespace {
 
-EffectSettings factorySettings() {
-  EffectSettings s{};
-  resetRunTimeFields(s);
-  loadFactoryDefaults(s);
-  return s;
-}
+using testing::factorySettings;
 
 const ParameterInfo& named(const char* name) {
   const ParameterInfo* p = parameterByName(name);
