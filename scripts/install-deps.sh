@@ -11,7 +11,8 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libopenimageio-dev openimageio-tools
   nlohmann-json3-dev
-  libjpeg62-turbo-dev
+  libjpeg62-turbo-dev libglib2.0-dev
+  libimage-exiftool-perl
   python3
   clang libclang-rt-14-dev llvm-14
 )
