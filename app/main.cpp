@@ -10,6 +10,7 @@
 
 #include "app/commands.h"
 #include "app/image_files.h"
+#include "app/preset_commands.h"
 #include "base/utf8_text.h"
 
 namespace {
@@ -34,6 +35,8 @@ constexpr const char* kUsage = R"(Usage:
   orichalcumite render INPUT -o OUTPUT [options]
   orichalcumite info [--plugin MODULE]
   orichalcumite about [--plugin MODULE]
+  orichalcumite preset show FILE [--json]
+  orichalcumite preset thumbnail FILE -o OUTPUT
   orichalcumite --help
 
 render applies the filter module to INPUT and writes OUTPUT in the format its name asks
@@ -58,6 +61,11 @@ Without --set or --action the module uses its own last settings.
 
 info lists the module's properties and every setting with its key, type, range and default,
 and every enumeration with its names and codes. about shows the module's about box.
+
+preset show prints what a settings file (.q5q or .q9q preset, memory dot, cached settings)
+holds: its version and every setting by its scripting name (--json: as one JSON object).
+preset thumbnail writes the preview stored in such a file as an image (-o OUTPUT, in the
+format its name asks for); a file without one is bad input.
 
 Exit codes: 0 done, 1 the module reported an error, 2 bad usage or unreadable input,
 130 cancelled.
@@ -176,6 +184,39 @@ std::optional<std::string> pluginOption(int argc, char** argv, int* exitCode) {
   return plugin;
 }
 
+// preset show FILE [--json] | preset thumbnail FILE -o OUTPUT
+int preset(int argc, char** argv) {
+  if (argc < 3) return usageError("preset needs show or thumbnail");
+  const std::string_view action = argv[2];
+  if (action != "show" && action != "thumbnail")
+    return usageError("unknown preset command " + messageExcerpt(action));
+  Arguments args(argc, argv, 3);
+  std::string value, error, output;
+  std::vector<std::string> positional;
+  bool json = false;
+  while (!args.done()) {
+    if (args.flag("--help") || args.flag("-h")) {
+      std::fputs(kUsage, stdout);
+      return kExitDone;
+    }
+    if (action == "show" && args.flag("--json")) {
+      json = true;
+    } else if (action == "thumbnail" && args.option("--output", "-o", &value, &error)) {
+      output = value;
+    } else if (args.current().size() > 1 && args.current()[0] == '-') {
+      return usageError("unknown option " + messageExcerpt(args.current()));
+    } else {
+      positional.push_back(args.take());
+    }
+    if (!error.empty()) return usageError(error);
+  }
+  if (positional.size() != 1)
+    return usageError("preset " + std::string(action) + " takes one settings file");
+  if (action == "show") return presetShowCommand(positional.front(), json);
+  if (output.empty()) return usageError("preset thumbnail needs an output image (-o OUTPUT)");
+  return presetThumbnailCommand(positional.front(), output);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -193,6 +234,7 @@ int main(int argc, char** argv) {
     return kExitDone;
   }
   if (command == "render") return render(argc, argv);
+  if (command == "preset") return preset(argc, argv);
   if (command == "info" || command == "about") {
     int exitCode = kExitDone;
     auto plugin = pluginOption(argc, argv, &exitCode);
