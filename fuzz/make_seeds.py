@@ -89,6 +89,61 @@ def descriptor(items):
     return out
 
 
+def settings_file(version, marker=1, names=(b"sky", b"stone"), picture_block=b"", raw_thumbnail=None,
+                  thumbnail=None):
+    """A settings file of `version`: each field of the layout that the version carries, with
+    the factory effect's values (texture choice 13, so that the texture name counts)."""
+    ints = lambda *values: b"".join(struct.pack(">i", v) for v in values)
+    name = lambda text: struct.pack(">i", len(text)) + text + b"\0"
+    colour = lambda r, g, b: ints(r * 256, g * 256, b * 256)
+    out = ints(version, 1, 1, 5, 55, 14, 100, 60, 1, 50, 50, 13, 35, 1, -42, -42, 80)
+    fields = [
+        (version > 15, ints(0)),
+        (version > 17, ints(42, 42, 80)),
+        (version > 18, colour(255, 255, 255) + colour(0, 0, 0) + ints(0)),
+        (version > 19, ints(50)),
+        (version > 20, ints(256, 256)),
+        (version > 21, ints(100)),
+        (version > 22, colour(74, 164, 137) + ints(0)),
+        (version > 25, ints(256, 256)),
+        (version >= 25, ints(len(picture_block)) + picture_block + ints(0, 0, 0)),
+        (version > 26, ints(1)),
+        (version > 27, ints(0, 55)),
+        (version > 28, ints(0, 0)),
+        (version >= 31, ints(marker) + name(names[0]) + name(names[1])),
+        (32 <= version <= 199 or version >= 207, ints(0)),
+        (version > 33, ints(30)),
+        (version > 199, ints(0) + colour(20, 20, 20) + colour(168, 199, 153) + colour(244, 200, 199)
+         + ints(0, 25, 80, 25)),
+        (version > 200, colour(50, 50, 45) + ints(0, 0, 0)),
+        (version > 201, ints(0)),
+        (version > 202, colour(101, 108, 45) + colour(81, 95, 44) + ints(0)),
+        (version > 203, ints(50, 0)),
+        (version > 204, ints(100, 100)),
+        (version > 205, colour(128, 116, 100) + ints(0)),
+        (version > 208, ints(21)),
+        (version > 209, ints(1, 4, 2) + bytes(24) if raw_thumbnail else ints(0)),
+        (version > 219, ints(1, 8, 8, len(thumbnail)) + thumbnail if thumbnail else ints(0)),
+        (version > 220, ints(1)),
+    ]
+    return out + b"".join(data for present, data in fields if present)
+
+
+def settings_seeds():
+    """Settings files of several versions, with and without thumbnails. The thumbnail is the
+    image_file corpus's JPEG when it is there."""
+    shutil.rmtree(os.path.join(CORPUS, "settings_file"), ignore_errors=True)
+    jpeg_path = os.path.join(CORPUS, "image_file", "rgb.jpg")
+    jpeg = open(jpeg_path, "rb").read() if os.path.exists(jpeg_path) else b"\xff\xd8\xff\xd9"
+    for version in (15, 28, 33, 200, 221):
+        put("settings_file", "v%d.q9q" % version if version < 200 else "v%d.q5q" % version,
+            settings_file(version))
+    put("settings_file", "v30-embedded-picture.q9q", settings_file(30, picture_block=bytes(16)))
+    put("settings_file", "v199-mac-names.q9q", settings_file(199, marker=0, names=(b"Caf\x8e", b"\xa5")))
+    put("settings_file", "v215-raw-thumbnail.q5q", settings_file(215, raw_thumbnail=True))
+    put("settings_file", "v221-thumbnail.q5q", settings_file(221, raw_thumbnail=True, thumbnail=jpeg))
+
+
 def main():
     build = sys.argv[1] if len(sys.argv) > 1 else None
     for target in ("action_file", "descriptor", "image_file", "selection_file", "module_pipl"):
@@ -153,6 +208,8 @@ def main():
             subprocess.run(["strip", "--strip-unneeded", "-R", ".comment", "-R", ".note.GNU-stack", obj], check=True)
             with open(obj, "rb") as f:
                 put("module_pipl", "stub-with-pipl.o", f.read())
+
+    settings_seeds()
 
 
 if __name__ == "__main__":
