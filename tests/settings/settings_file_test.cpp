@@ -186,7 +186,7 @@ std::vector<uint8_t> oldFile(int version, const EffectSettings& s, const OldFile
     if (!p) continue;
     switch (p->kind) {
       case ParameterKind::lightComponent:
-        w.i32(static_cast<int32_t>(std::lround(s.*(p->floatField) * 100.0)));
+        w.i32(static_cast<int32_t>(std::lround(static_cast<double>(s.*(p->floatField)) * 100.0)));
         break;
       case ParameterKind::colourChannel: w.i32(channelOf(s, *p)); break;
       default: w.i32(s.*(p->intField)); break;
@@ -580,7 +580,9 @@ TEST(SettingsFileVersions, aThumbnailTooLargeForTheBufferIsSkippedAndTheLastFiel
     const SettingsFileResult result = decodeSettingsFile(oldFile(221, inFile, o), mode, read);
     ASSERT_EQ(result.code, 0) << result.problem;
     EXPECT_FALSE(result.thumbnail);
-    if (mode == SettingsReadMode::load) EXPECT_EQ(read.sphericalEnvironment, 1);
+    if (mode == SettingsReadMode::load) {
+      EXPECT_EQ(read.sphericalEnvironment, 1);
+    }
   }
 }
 
