@@ -13,6 +13,7 @@
 #include <exception>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "pictures/detail/picture_decoder_abi.h"
@@ -127,6 +128,8 @@ __attribute__((visibility("default"))) int orichalcumite_decode_picture(
       width = maxWidth;
       height = newHeight;
     }
+    // The caller releases the pixels through orichalcumite_free_picture, so they are handed
+    // over in a buffer of the C allocator.
     auto* pixels = static_cast<std::uint8_t*>(std::malloc(rgba.size()));
     if (!pixels) throw std::bad_alloc();
     std::memcpy(pixels, rgba.data(), rgba.size());
@@ -150,3 +153,9 @@ __attribute__((visibility("default"))) void orichalcumite_free_picture(
 }
 
 }  // extern "C"
+
+// The exported functions must stay callable through the pointer types the module uses.
+static_assert(
+    std::is_convertible_v<decltype(&orichalcumite_decode_picture), OrichalcumiteDecodePictureFn>);
+static_assert(
+    std::is_convertible_v<decltype(&orichalcumite_free_picture), OrichalcumiteFreePictureFn>);
