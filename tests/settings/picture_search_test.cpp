@@ -41,13 +41,6 @@ TEST(PictureNames, noPictureWanted) {
   }
 }
 
-TEST(PictureNames, baseNameDropsFolderAndExtension) {
-  EXPECT_EQ(pictureBaseName("stone"), "stone");
-  EXPECT_EQ(pictureBaseName("stone.tif"), "stone");
-  EXPECT_EQ(pictureBaseName("/a.b/c/stone.tar.png"), "stone.tar");
-  EXPECT_EQ(pictureBaseName("/a.b/stone"), "stone");
-}
-
 TEST(PictureNames, candidatesInTriedOrder) {
   const std::vector<std::string> endings = {"",      ".pict", ".pct", ".jpg",
                                             ".jpeg", ".bmp",  ".png", ".tif"};
@@ -122,13 +115,6 @@ TEST_F(PictureSearchTest, onlyTheTriedEndingsAreFound) {
   EXPECT_TRUE(search.flags.environmentChanged);
   EXPECT_FALSE(search.flags.textureChanged);
   EXPECT_TRUE(messages.lines.empty());
-}
-
-TEST_F(PictureSearchTest, earlierEndingsWin) {
-  picture("sky.png", 5, 5);
-  picture("sky.jpg", 7, 7);
-  ASSERT_EQ(find("sky"), 0);
-  EXPECT_EQ(pictures.environment()->width(), 7) << ".jpg is tried before .png";
 }
 
 TEST_F(PictureSearchTest, aFolderNamedLikeThePictureIsNotIt) {
