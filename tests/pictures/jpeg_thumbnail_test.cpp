@@ -308,14 +308,6 @@ TEST(JpegEncoding, anIndependentDecoderReadsTheFile) {
   EXPECT_LE(worst, 6);
 }
 
-TEST(JpegEncoding, writeFailsCleanlyWhenTheFolderIsMissing) {
-  testing::ScratchDir scratch;
-  const Status status =
-      writeJpegFile(*gradientPicture(16, 16), scratch.file("missing/thumb.jpg"), 80);
-  EXPECT_FALSE(status.ok());
-  EXPECT_FALSE(status.message().empty());
-}
-
 // ---- decompression -------------------------------------------------------------------------
 
 TEST(JpegDecoding, greyStreamsFillAllThreeChannels) {
