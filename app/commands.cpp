@@ -344,6 +344,9 @@ Status checkRenderFiles(const RenderRequest& request, const std::string& moduleP
   std::vector<RolePath> sources = {{"the input image", request.input}};
   if (!request.selection.empty()) sources.push_back({"the selection", request.selection});
   if (!request.action.empty()) sources.push_back({"the action file", request.action});
+  if (!request.environment.empty())
+    sources.push_back({"the environment picture", request.environment});
+  if (!request.texture.empty()) sources.push_back({"the texture picture", request.texture});
   sources.push_back({"the module", modulePath});
   std::vector<RolePath> destinations = {{"the output image", request.output}};
   if (!request.record.empty()) destinations.push_back({"the record", request.record});
@@ -377,6 +380,23 @@ Status checkRenderFiles(const RenderRequest& request, const std::string& moduleP
   return Status::success();
 }
 
+// The settings --environment and --texture stand for.
+std::vector<std::string> pictureSettings(const RenderRequest& request) {
+  std::vector<std::string> settings;
+  const auto absolutePath = [](const std::string& path) {
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+    return ec ? path : absolute.lexically_normal().string();
+  };
+  if (!request.environment.empty())
+    settings.push_back("environment file=" + absolutePath(request.environment));
+  if (!request.texture.empty()) {
+    settings.push_back("texture file=" + absolutePath(request.texture));
+    settings.push_back("texture choice=texture file");
+  }
+  return settings;
+}
+
 }  // namespace
 
 void printError(const std::string& message) {
@@ -407,6 +427,13 @@ int renderCommand(const RenderRequest& request, const std::atomic<bool>& cancel)
     haveDescriptor = true;
   }
   for (const std::string& setting : request.settings) {
+    auto item = settingItem(setting, &error);
+    if (!item) return failed(kExitBadInput, error);
+    descriptor.set(std::move(*item));
+    haveDescriptor = true;
+  }
+  // Pictures go to the module as absolute paths, which it reads as they stand.
+  for (const std::string& setting : pictureSettings(request)) {
     auto item = settingItem(setting, &error);
     if (!item) return failed(kExitBadInput, error);
     descriptor.set(std::move(*item));

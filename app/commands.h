@@ -21,6 +21,8 @@ struct RenderRequest {
   std::string action;                 // action file to play, or empty
   std::string record;                 // action file to write, or empty
   std::string plugin;                 // module path, or empty for the one beside the program
+  std::string environment;            // environment picture file, or empty
+  std::string texture;                // texture picture file (selects "texture file"), or empty
   bool quiet = false;
   bool dialog = false;
   bool timing = false;  // report how long reading, filtering and writing took

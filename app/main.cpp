@@ -52,6 +52,9 @@ Options of render:
                           for example --set "glue=screendim" --set radius=40
                           --set "light 2 X=0.25" --set 0075=true; may be repeated
   --action FILE           play the settings of an action file (--set adds to or overrides them)
+  --environment PICTURE   the picture the surface reflects (any image file)
+  --texture PICTURE       a picture as the texture tile; selects the texture choice
+                          "texture file" (only its top-left 256 x 256 pixels are used)
   --record FILE           write the settings the module used as an action file
   --dialog                let the module show its dialog
   --plugin MODULE         the filter module (default: Orichalcumite.8bf beside this program)
@@ -147,6 +150,10 @@ int render(int argc, char** argv) {
       request.record = value;
     } else if (args.option("--plugin", "", &value, &error)) {
       request.plugin = value;
+    } else if (args.option("--environment", "", &value, &error)) {
+      request.environment = value;
+    } else if (args.option("--texture", "", &value, &error)) {
+      request.texture = value;
     } else if (args.current().size() > 1 && args.current()[0] == '-') {
       return usageError("unknown option " + messageExcerpt(args.current()));
     } else {

@@ -89,6 +89,22 @@ def descriptor(items):
     return out
 
 
+def thumbnail_record(version, width, height, data, length=None):
+    """A thumbnail record as preset files carry it: four big-endian ints, then the bytes."""
+    return struct.pack(">iiii", version, width, height, len(data) if length is None else length) + data
+
+
+def thumbnail_record_seeds(jpeg=None):
+    """Records without a stream; with `jpeg`, records that carry it."""
+    put("thumbnail_record", "version0", struct.pack(">i", 0))
+    put("thumbnail_record", "version2-skipped", thumbnail_record(2, 8, 8, bytes(range(40))))
+    put("thumbnail_record", "over-limit", thumbnail_record(1, 128, 128, b"", length=49153) + b"\xff" * 64)
+    if jpeg is not None:
+        put("thumbnail_record", "rgb", thumbnail_record(1, 8, 8, jpeg))
+        put("thumbnail_record", "rgb-clamped", thumbnail_record(1, 300, -4, jpeg))
+        put("thumbnail_record", "rgb-truncated", thumbnail_record(1, 8, 8, jpeg)[: 16 + len(jpeg) // 2])
+
+
 def settings_file(version, marker=1, names=(b"sky", b"stone"), picture_block=b"", raw_thumbnail=None,
                   thumbnail=None):
     """A settings file of `version`: each field of the layout that the version carries, with
@@ -146,8 +162,10 @@ def settings_seeds():
 
 def main():
     build = sys.argv[1] if len(sys.argv) > 1 else None
-    for target in ("action_file", "descriptor", "image_file", "selection_file", "module_pipl"):
+    for target in ("action_file", "descriptor", "image_file", "selection_file", "module_pipl",
+                   "thumbnail_record"):
         shutil.rmtree(os.path.join(CORPUS, target), ignore_errors=True)
+    thumbnail_record_seeds()
 
     golden = os.path.join(ROOT, "tests", "golden")
     for scenario in ("glue-frontal", "material-weathered", "texture-bubbles", "spherical-environment"):
@@ -195,6 +213,7 @@ def main():
                 data = f.read()
             put("image_file", "rgb.jpg", data)
             put("selection_file", "rgb.jpg", size(8, 8) + data)
+            thumbnail_record_seeds(data)
 
             # A tiny ELF object carrying the real module's PIPL section.
             pipl = os.path.join(tmp, "pipl.bin")

@@ -18,10 +18,12 @@
 #include "host/preview_render.h"
 #include "host/scripting.h"
 #include "pictures/effect_pictures.h"
+#include "pictures/texture_generators.h"
 #include "render/picture_target.h"
 #include "render/render_driver.h"
 #include "render/worker_pool.h"
 #include "settings/effect_settings.h"
+#include "settings/picture_search.h"
 #include "settings/user_state.h"
 #include "ui/main_dialog.h"
 
@@ -228,6 +230,25 @@ bool prepareTexture(EffectSettings& s, const ps::FilterRecord& rec) {
   return true;
 }
 
+// Finds and loads the pictures the effect names: the texture picture first (only for the
+// "texture file" choice), then the environment. A picture that cannot be found is a warning:
+// the run goes on with the picture it had. Empty names were not given; "<none>" asks for none.
+void lookUpPictures(EffectSettings& s) {
+  PictureSearch search{s, modulePictures(), moduleMessages(), nullptr, {}};
+  const auto lookUp = [&](const char* name, PictureWhich which, const char* what) {
+    const std::string wanted(name, strnlen(name, kTextCapacity));
+    if (wanted.empty()) return;
+    if (loadSettingsPicture(search, wanted, which, false, false) == kPictureNotFound) {
+      const std::string text = std::string("cannot find the ") + what + " picture \"" + wanted +
+                               "\"; the previous one is used";
+      tellUser("warning", text.c_str());
+    }
+  };
+  if (s.textureChoice == kTextureChoiceFile)
+    lookUp(s.textureName, PictureWhich::texture, "texture");
+  lookUp(s.environmentName, PictureWhich::environment, "environment");
+}
+
 // Renders the whole filter rectangle into the host's image. Returns the protocol's result.
 int16_t renderToHost(ps::FilterRecord& rec, const EffectSettings& s, PluginState& state) {
   const std::unique_ptr<RenderInputs> inputs = makeRenderInputs(s, modulePictures(), runRandom());
@@ -255,7 +276,7 @@ void doStart() {
   s.hostCanDisplay = rec.advanceState && rec.displayPixels ? 1 : 0;
 
   beginRun(s, state, descriptorPresent(rec));
-  // Until picture files can be loaded, the run reflects the built-in environment.
+  // The built-in environment until a picture file replaces it.
   if (!modulePictures().ensureEnvironment() || !prepareTexture(s, rec)) {
     tellNotEnoughMemory();
     call.setResult(1);
@@ -275,7 +296,16 @@ void doStart() {
 
   bool showDialog = state.showDialogOnStart != 0;
   readDescriptor(rec, s, showDialog);
-  // The pictures a descriptor names are found and loaded here once picture files can be.
+  // The pictures a descriptor names are found and loaded here; the texture tile follows the
+  // picture (the environment's rotation follows environmentSpin at every render).
+  lookUpPictures(s);
+  if (!prepareTexture(s, rec)) {
+    tellNotEnoughMemory();
+    call.setResult(1);
+    endRun(s, state);
+    clearRequests(rec);
+    return;
+  }
   state.showDialogOnStart = showDialog ? 1 : 0;
 
   bool accepted = true;

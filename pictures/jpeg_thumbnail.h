@@ -22,10 +22,25 @@ constexpr int kThumbnailSide = 128;            // thumbnails are written 128 x 1
 constexpr size_t kThumbnailJpegLimit = 49152;  // readers accept at most this many JPEG bytes
 constexpr int kThumbnailQuality = 80;
 
+// The maker's web address that every IPTC block carries as its source (27 bytes).
+inline constexpr char kIptcSource[] = "https://orichalcumite.org/ ";
+
 // The IPTC image-resource block ("8BIM", resource 0x0404): record version, source, today's
 // date, caption, the keyword "Orichalcumite" and each non-empty entry of `keywords` (cut to 50
 // bytes). With `withJpegHeader` it starts with "Photoshop 3.0\0", as an APP13 marker wants.
+// Keywords that would take the block past what one JPEG marker holds (65533 bytes) are left
+// out, so the block can always be written.
 std::vector<uint8_t> buildIptcBlock(bool withJpegHeader, const std::vector<std::string>& keywords);
+
+// A day of the calendar: year, month 1..12, day 1..31.
+struct CalendarDate {
+  int year = 0;
+  int month = 0;
+  int day = 0;
+};
+// The same block with `created` as its date instead of today (local time).
+std::vector<uint8_t> buildIptcBlock(bool withJpegHeader, const std::vector<std::string>& keywords,
+                                    CalendarDate created);
 // The EXIF block of an APP1 marker: one IFD whose Software entry reads "Orichalcumite".
 std::vector<uint8_t> buildExifBlock();
 
@@ -39,7 +54,8 @@ std::vector<uint8_t> encodeJpeg(const Picture& picture, int quality,
 
 // Decompresses a JPEG stream into a new 8-bit colour picture of `width` x `height` (a grey
 // stream fills all three channels; alpha is 1; the stream's pixels beyond that size are
-// ignored, missing ones are black). Null when the stream cannot be decoded.
+// ignored, missing ones are black). Null when the stream cannot be decoded, when its own size
+// exceeds 4096 x 4096 pixels, or when it has other than one or three components.
 std::unique_ptr<Picture> decodeJpeg(std::span<const uint8_t> jpeg, int width, int height);
 
 // Writes a thumbnail record: version 1, width, height, length and the JPEG bytes of

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace orichalcumite {
 
@@ -43,5 +44,19 @@ struct PictureSearch {
 // when it cannot be found. On success the full-path and name fields receive the file found.
 int32_t loadSettingsPicture(PictureSearch& search, const std::string& nameOrPath,
                             PictureWhich which, bool interactive, bool askForFile);
+
+// True when `nameOrPath` asks for no picture: with its extension stripped, its file name is
+// empty or starts with ".", or it contains "<none>" in any case.
+bool noPictureWanted(const std::string& nameOrPath);
+
+// The bare name of a picture: the file name without folder and without extension.
+std::string pictureBaseName(const std::string& nameOrPath);
+
+// The files the search tries for `nameOrPath`, in order. A bare name is looked for in
+// `folder` (none without a folder) with the endings none, ".pict", ".pct", ".jpg", ".jpeg",
+// ".bmp", ".png", ".tif" after its own extension is stripped; a name holding a '/' is a path,
+// tried as it stands and then with those endings in its own folder.
+std::vector<std::string> pictureCandidates(const std::string& folder,
+                                           const std::string& nameOrPath);
 
 }  // namespace orichalcumite
