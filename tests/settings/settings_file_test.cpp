@@ -12,7 +12,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
-#include <set>
+#include <string_view>
 
 #include "base/byte_writer.h"
 #include "base/replace_file.h"
@@ -27,16 +27,7 @@ namespace {
 
 using testing::factorySettings;
 
-// ---- An independent writer of every version, from the file layout as a table: each entry
-// names the version range that carries it and what it holds.
-
-using Present = std::function<bool(int version)>;
-Present after(int v) {
-  return [v](int version) { return version > v; };
-}
-Present from(int v) {
-  return [v](int version) { return version >= v; };
-}
+// ---- An independent writer of every version, from the file layout as a table.
 
 struct OldFileOptions {
   int32_t characterSet = 1;
@@ -46,124 +37,47 @@ struct OldFileOptions {
   std::vector<uint8_t> thumbnail = {0, 0, 0, 0};     // field 91
 };
 
-struct LayoutEntry {
-  Present present;
-  const char* parameter;  // a scripting name, or null for a field outside the table
-  std::function<void(ByteWriter&, const EffectSettings&, const OldFileOptions&)> other;
+// Each field with the first version that carries it; a scripting name, or "*" and a field
+// outside the parameter table. The second-names flag is also absent from versions 200..206.
+struct LayoutField {
+  int since;
+  const char* field;
 };
+// Laid out by hand, one group of fields a line.
+// clang-format off
+constexpr LayoutField kLayout[] = {
+    {1, "*panel 0"}, {1, "*panel 2"}, {1, "*panel 1"}, {1, "texture strength"}, {1, "shape"},
+    {1, "reflection"}, {1, "height"}, {1, "*option word"}, {1, "gloss"}, {1, "glare"},
+    {1, "texture choice"}, {1, "radius"}, {1, "*second option word"},
+    {1, "light 1 X"}, {1, "light 1 Y"}, {1, "light 1 Z"}, {16, "iri colors"},
+    {18, "light 2 X"}, {18, "light 2 Y"}, {18, "light 2 Z"},
+    {19, "light 1 red"}, {19, "light 1 green"}, {19, "light 1 blue"},
+    {19, "light 2 red"}, {19, "light 2 green"}, {19, "light 2 blue"}, {19, "glassiness"},
+    {20, "caustic"}, {21, "*texture width"}, {21, "*texture height"}, {22, "iridescence"},
+    {23, "tarnish red"}, {23, "tarnish green"}, {23, "tarnish blue"}, {23, "tarnish"},
+    {26, "*texture width"}, {26, "*texture height"}, {25, "*zero"}, {25, "*zero"}, {25, "*zero"},
+    {25, "environment spin"}, {27, "glue"}, {28, "white caustic"}, {28, "texture zoom"},
+    {29, "texture pan X"}, {29, "texture pan Y"}, {31, "*names"}, {32, "*second names"},
+    {34, "smoothness"}, {200, "abrasion"},
+    {200, "abrasion red"}, {200, "abrasion green"}, {200, "abrasion blue"},
+    {200, "dirt 1 red"}, {200, "dirt 1 green"}, {200, "dirt 1 blue"},
+    {200, "dirt 2 red"}, {200, "dirt 2 green"}, {200, "dirt 2 blue"},
+    {200, "rain"}, {200, "evaporation"}, {200, "diffusion"}, {200, "wander"},
+    {201, "dust red"}, {201, "dust green"}, {201, "dust blue"},
+    {201, "dust"}, {201, "embossing"}, {201, "wet rain"}, {202, "grit"},
+    {203, "moss 1 red"}, {203, "moss 1 green"}, {203, "moss 1 blue"},
+    {203, "moss 2 red"}, {203, "moss 2 green"}, {203, "moss 2 blue"}, {203, "moss"},
+    {204, "blotch size"}, {204, "leakiness"}, {205, "gobo 1"}, {205, "gobo 2"},
+    {206, "wax red"}, {206, "wax green"}, {206, "wax blue"}, {206, "blotches"},
+    {209, "random seed"}, {210, "*raw thumbnail"}, {220, "*thumbnail"},
+    {221, "spherical environment"},
+};
+// clang-format on
 
-void name(ByteWriter& w, const std::string& text) {
-  w.i32(static_cast<int32_t>(text.size()));
-  w.cString(text);
-}
-
-std::vector<LayoutEntry> layout() {
-  const auto value = [](auto f) {
-    return [f](ByteWriter& w, const EffectSettings& s, const OldFileOptions&) { w.i32(s.*f); };
-  };
-  const auto fixed = [](int32_t v) {
-    return [v](ByteWriter& w, const EffectSettings&, const OldFileOptions&) { w.i32(v); };
-  };
-  const auto panel = [](int i) {
-    return [i](ByteWriter& w, const EffectSettings& s, const OldFileOptions&) {
-      w.i32(s.dialogPanels[i]);
-    };
-  };
-  const auto always = from(1);
-  // The channel names live as long as the test program.
-  static std::set<std::string> channelNames;
-  const auto rgb = [](const char* prefix, Present p) {
-    std::vector<LayoutEntry> three;
-    for (const char* c : {" red", " green", " blue"})
-      three.push_back({p, channelNames.insert(std::string(prefix) + c).first->c_str(), nullptr});
-    return three;
-  };
-  std::vector<LayoutEntry> entries = {
-      {always, nullptr, panel(0)},
-      {always, nullptr, panel(2)},
-      {always, nullptr, panel(1)},
-      {always, "texture strength", nullptr},
-      {always, "shape", nullptr},
-      {always, "reflection", nullptr},
-      {always, "height", nullptr},
-      {always, nullptr, value(&EffectSettings::optionWord)},
-      {always, "gloss", nullptr},
-      {always, "glare", nullptr},
-      {always, "texture choice", nullptr},
-      {always, "radius", nullptr},
-      {always, nullptr, value(&EffectSettings::secondOptionWord)},
-      {always, "light 1 X", nullptr},
-      {always, "light 1 Y", nullptr},
-      {always, "light 1 Z", nullptr},
-      {after(15), "iri colors", nullptr},
-      {after(17), "light 2 X", nullptr},
-      {after(17), "light 2 Y", nullptr},
-      {after(17), "light 2 Z", nullptr},
-  };
-  const auto add = [&](std::vector<LayoutEntry> more) {
-    entries.insert(entries.end(), more.begin(), more.end());
-  };
-  add(rgb("light 1", after(18)));
-  add(rgb("light 2", after(18)));
-  add({{after(18), "glassiness", nullptr},
-       {after(19), "caustic", nullptr},
-       {after(20), nullptr, value(&EffectSettings::textureWidth)},
-       {after(20), nullptr, value(&EffectSettings::textureHeight)},
-       {after(21), "iridescence", nullptr}});
-  add(rgb("tarnish", after(22)));
-  add({{after(22), "tarnish", nullptr},
-       {after(25), nullptr, value(&EffectSettings::textureWidth)},
-       {after(25), nullptr, value(&EffectSettings::textureHeight)},
-       {from(25), nullptr, fixed(0)},
-       {from(25), nullptr, fixed(0)},
-       {from(25), nullptr, fixed(0)},
-       {from(25), "environment spin", nullptr},
-       {after(26), "glue", nullptr},
-       {after(27), "white caustic", nullptr},
-       {after(27), "texture zoom", nullptr},
-       {after(28), "texture pan X", nullptr},
-       {after(28), "texture pan Y", nullptr},
-       {from(31), nullptr,
-        [](ByteWriter& w, const EffectSettings&, const OldFileOptions& o) {
-          w.i32(o.characterSet);
-          name(w, o.environmentName);
-          name(w, o.textureName);
-        }},
-       {[](int v) { return (v >= 32 && v <= 199) || v >= 207; }, nullptr, fixed(0)},
-       {after(33), "smoothness", nullptr},
-       {after(199), "abrasion", nullptr}});
-  add(rgb("abrasion", after(199)));
-  add(rgb("dirt 1", after(199)));
-  add(rgb("dirt 2", after(199)));
-  add({{after(199), "rain", nullptr},
-       {after(199), "evaporation", nullptr},
-       {after(199), "diffusion", nullptr},
-       {after(199), "wander", nullptr}});
-  add(rgb("dust", after(200)));
-  add({{after(200), "dust", nullptr},
-       {after(200), "embossing", nullptr},
-       {after(200), "wet rain", nullptr},
-       {after(201), "grit", nullptr}});
-  add(rgb("moss 1", after(202)));
-  add(rgb("moss 2", after(202)));
-  add({{after(202), "moss", nullptr},
-       {after(203), "blotch size", nullptr},
-       {after(203), "leakiness", nullptr},
-       {after(204), "gobo 1", nullptr},
-       {after(204), "gobo 2", nullptr}});
-  add(rgb("wax", after(205)));
-  add({{after(205), "blotches", nullptr},
-       {after(208), "random seed", nullptr},
-       {after(209), nullptr,
-        [](ByteWriter& w, const EffectSettings&, const OldFileOptions& o) {
-          w.bytes(o.rawThumbnail);
-        }},
-       {after(219), nullptr,
-        [](ByteWriter& w, const EffectSettings&, const OldFileOptions& o) {
-          w.bytes(o.thumbnail);
-        }},
-       {after(220), "spherical environment", nullptr}});
-  return entries;
+bool carries(const LayoutField& f, int version) {
+  if (std::string_view(f.field) == "*second names")
+    return (version >= 32 && version <= 199) || version >= 207;
+  return version >= f.since;
 }
 
 uint16_t channelOf(const EffectSettings& s, const ParameterInfo& p) {
@@ -171,36 +85,58 @@ uint16_t channelOf(const EffectSettings& s, const ParameterInfo& p) {
   return p.channel == 0 ? c.red : p.channel == 1 ? c.green : c.blue;
 }
 
+void name(ByteWriter& w, const std::string& text) {
+  w.i32(static_cast<int32_t>(text.size()));
+  w.cString(text);
+}
+
 // A file of `version` holding the values of `s`.
 std::vector<uint8_t> oldFile(int version, const EffectSettings& s, const OldFileOptions& o = {}) {
+  const std::map<std::string_view, std::function<void(ByteWriter&)>> other = {
+      {"*panel 0", [&](ByteWriter& w) { w.i32(s.dialogPanels[0]); }},
+      {"*panel 1", [&](ByteWriter& w) { w.i32(s.dialogPanels[1]); }},
+      {"*panel 2", [&](ByteWriter& w) { w.i32(s.dialogPanels[2]); }},
+      {"*option word", [&](ByteWriter& w) { w.i32(s.optionWord); }},
+      {"*second option word", [&](ByteWriter& w) { w.i32(s.secondOptionWord); }},
+      {"*texture width", [&](ByteWriter& w) { w.i32(s.textureWidth); }},
+      {"*texture height", [&](ByteWriter& w) { w.i32(s.textureHeight); }},
+      {"*zero", [&](ByteWriter& w) { w.i32(0); }},
+      {"*second names", [&](ByteWriter& w) { w.i32(0); }},
+      {"*names",
+       [&](ByteWriter& w) {
+         w.i32(o.characterSet);
+         name(w, o.environmentName);
+         name(w, o.textureName);
+       }},
+      {"*raw thumbnail", [&](ByteWriter& w) { w.bytes(o.rawThumbnail); }},
+      {"*thumbnail", [&](ByteWriter& w) { w.bytes(o.thumbnail); }},
+  };
   ByteWriter w;
   w.i32(version);
-  for (const LayoutEntry& e : layout()) {
-    if (!e.present(version)) continue;
-    if (e.other) {
-      e.other(w, s, o);
+  for (const LayoutField& f : kLayout) {
+    if (!carries(f, version)) continue;
+    if (f.field[0] == '*') {
+      other.at(f.field)(w);
       continue;
     }
-    const ParameterInfo* p = parameterByName(e.parameter);
-    if (!p) ADD_FAILURE() << "no parameter " << e.parameter;
-    if (!p) continue;
-    switch (p->kind) {
+    const ParameterInfo& p = *parameterByName(f.field);
+    switch (p.kind) {
       case ParameterKind::lightComponent:
-        w.i32(static_cast<int32_t>(std::lround(static_cast<double>(s.*(p->floatField)) * 100.0)));
+        w.i32(static_cast<int32_t>(std::lround(static_cast<double>(s.*(p.floatField)) * 100.0)));
         break;
-      case ParameterKind::colourChannel: w.i32(channelOf(s, *p)); break;
-      default: w.i32(s.*(p->intField)); break;
+      case ParameterKind::colourChannel: w.i32(channelOf(s, p)); break;
+      default: w.i32(s.*(p.intField)); break;
     }
   }
   return w.take();
 }
 
-// The version each parameter first appears in, from the layout.
-std::map<std::string, Present> presence() {
-  std::map<std::string, Present> m;
-  for (const LayoutEntry& e : layout())
-    if (e.parameter) m[e.parameter] = e.present;
-  return m;
+// Whether a file of `version` carries the parameter named `parameter`.
+bool carriesParameter(std::string_view parameter, int version) {
+  for (const LayoutField& f : kLayout)
+    if (parameter == f.field) return carries(f, version);
+  ADD_FAILURE() << "the layout lacks " << parameter;
+  return false;
 }
 
 // ---- Values.
@@ -289,16 +225,24 @@ SettingsFileResult load(const std::vector<uint8_t>& bytes, EffectSettings& s) {
 
 // ---- The written file.
 
-TEST(SettingsFileWriting, startsWithVersion221AndWritesNoPictureAsNone) {
-  EffectSettings s = factorySettings();
-  setText(s.environmentName, "");
-  const std::vector<uint8_t> bytes = encodeSettingsFile(s, nullptr);
-  ASSERT_GE(bytes.size(), 200u);
-  EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.begin() + 4),
-            (std::vector<uint8_t>{0x00, 0x00, 0x00, 0xDD}));
-  // The environment name follows 48 ints: length 6, "<none>" and its zero.
-  const std::vector<uint8_t> none = {0, 0, 0, 6, '<', 'n', 'o', 'n', 'e', '>', 0};
-  EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + 192, bytes.begin() + 192 + none.size()), none);
+TEST(SettingsFileWriting, startsWithVersion221AndWritesNamesInWindows1252) {
+  struct Case {
+    const char* name;  // UTF-8
+    std::vector<uint8_t> written;
+  };
+  for (const Case& c : {Case{"", {0, 0, 0, 6, '<', 'n', 'o', 'n', 'e', '>', 0}},
+                        Case{"Caf\xc3\xa9 \xe2\x82\xac \xce\xa9",  // "Café € Ω"
+                             {0, 0, 0, 8, 'C', 'a', 'f', 0xE9, ' ', 0x80, ' ', '?', 0}}}) {
+    EffectSettings s = factorySettings();
+    setText(s.environmentName, c.name);
+    const std::vector<uint8_t> bytes = encodeSettingsFile(s, nullptr);
+    ASSERT_GE(bytes.size(), 200u);
+    EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.begin() + 4),
+              (std::vector<uint8_t>{0x00, 0x00, 0x00, 0xDD}));
+    // The environment name follows 48 ints.
+    EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + 192, bytes.begin() + 192 + c.written.size()),
+              c.written);
+  }
 }
 
 TEST(SettingsFileWriting, lightComponentsTravelAsTruncatedHundredths) {
@@ -341,15 +285,6 @@ TEST(SettingsFileWriting, lightHundredthsSurviveRepeatedSaving) {
 TEST(SettingsFileWriting, matchesTheLayoutOfEveryField) {
   const EffectSettings s = distinctSettings();
   EXPECT_EQ(encodeSettingsFile(s, nullptr), oldFile(221, s));
-}
-
-TEST(SettingsFileWriting, namesAreWrittenInWindows1252) {
-  EffectSettings s = distinctSettings();
-  setText(s.environmentName, "Caf\xc3\xa9 \xe2\x82\xac \xce\xa9");  // "Café € Ω"
-  const std::vector<uint8_t> bytes = encodeSettingsFile(s, nullptr);
-  const std::vector<uint8_t> expected = {0, 0, 0, 8, 'C', 'a', 'f', 0xE9, ' ', 0x80, ' ', '?', 0};
-  EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + 192, bytes.begin() + 192 + expected.size()),
-            expected);
 }
 
 // ---- Round trips.
@@ -425,7 +360,6 @@ TEST(SettingsFileRoundTrip, theThumbnailComesBack) {
 
 // The fields a version lacks keep the value the record had, except those with a fixed value.
 TEST(SettingsFileVersions, eachVersionReadsItsFieldsAndFillsTheRest) {
-  const std::map<std::string, Present> present = presence();
   const std::map<std::string, int32_t> fixedWhenAbsent = {
       {"iridescence", 0},   {"tarnish", 0},       {"environment spin", 0}, {"glue", 1},
       {"texture pan X", 0}, {"texture pan Y", 0}, {"smoothness", 30},      {"blotches", 0}};
@@ -444,8 +378,8 @@ TEST(SettingsFileVersions, eachVersionReadsItsFieldsAndFillsTheRest) {
     EffectSettings expected = before;
     for (const ParameterInfo& p : parameterTable()) {
       if (p.kind == ParameterKind::pictureName) continue;
-      const bool inThisFile =
-          present.at(p.name)(version) && !(std::string(p.name) == "blotches" && version < 208);
+      const bool inThisFile = carriesParameter(p.name, version) &&
+                              !(std::string(p.name) == "blotches" && version < 208);
       if (inThisFile) {
         if (p.kind == ParameterKind::colourChannel) {
           expected.colours[p.colourSlot] = inFile.colours[p.colourSlot];
