@@ -48,7 +48,7 @@ TEST(EffectThumbnail, theEffectShowsInsideTheShapeOverAGreySource) {
   EXPECT_EQ(thumbnail->width(), 128);
   EXPECT_EQ(thumbnail->height(), 128);
   // Outside the selection the neutral source stays as it was.
-  for (const auto [x, y] : {std::pair{0, 0}, {127, 3}, {64, 126}}) {
+  for (const auto& [x, y] : {std::pair{0, 0}, {127, 3}, {64, 126}}) {
     const Rgba outside = thumbnail->readPicturePixel(x, y, 0);
     EXPECT_NEAR(outside.red, 0.5f, 1.0f / 255.0f) << x << "," << y;
     EXPECT_FLOAT_EQ(outside.alpha, 1.0f);

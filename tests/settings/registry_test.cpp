@@ -131,7 +131,7 @@ TEST(KeyFileText, settingAValueKeepsCommentsOtherGroupsAndOtherValues) {
 }
 
 TEST(KeyFileText, damagedTextAndValuesThatAreNotTextAreRefused) {
-  for (const std::string damaged : {"value outside a group\n", "[open\n", "[g]\nno equals\n"}) {
+  for (const char* damaged : {"value outside a group\n", "[open\n", "[g]\nno equals\n"}) {
     EXPECT_FALSE(detail::keyFileValues(damaged, "g")) << damaged;
     EXPECT_FALSE(detail::keyFileWithValue(damaged, "g", "k", "v")) << damaged;
   }
