@@ -15,6 +15,7 @@
 #include "app/host_session.h"
 #include "app/image_files.h"
 #include "app/plugin_module.h"
+#include "app/preset_files.h"
 #include "app/setting_arguments.h"
 #include "base/replace_file.h"
 #include "base/status.h"
@@ -347,9 +348,12 @@ Status checkRenderFiles(const RenderRequest& request, const std::string& moduleP
   if (!request.environment.empty())
     sources.push_back({"the environment picture", request.environment});
   if (!request.texture.empty()) sources.push_back({"the texture picture", request.texture});
+  if (!request.preset.empty()) sources.push_back({"the preset", request.preset});
   sources.push_back({"the module", modulePath});
   std::vector<RolePath> destinations = {{"the output image", request.output}};
   if (!request.record.empty()) destinations.push_back({"the record", request.record});
+  if (!request.savePreset.empty())
+    destinations.push_back({"the preset to save", request.savePreset});
 
   for (const RolePath& source : sources)
     if (Status status = checkSource(source); !status) return status;
@@ -360,6 +364,11 @@ Status checkRenderFiles(const RenderRequest& request, const std::string& moduleP
             "the output image " + request.output +
                 " has no image extension this program writes (for example .png, .tif, .jpg, "
                 ".exr)"};
+  // Presets are written in the newest format only, whose files end in .q5q.
+  if (!request.savePreset.empty() &&
+      !equalsIgnoringCase(std::filesystem::path(request.savePreset).extension().string(), ".q5q"))
+    return {StatusCode::invalidArgument,
+            "the preset to save " + request.savePreset + " must end in .q5q"};
 
   std::vector<FileIdentity> sourceIds;
   for (const RolePath& source : sources) sourceIds.push_back(identityOf(source.path));
@@ -417,27 +426,31 @@ int renderCommand(const RenderRequest& request, const std::atomic<bool>& cancel)
   // stops before anything is read.
   if (Status files = checkRenderFiles(request, modulePath); !files)
     return failed(kExitBadInput, files.message());
-  // Settings first: a typing mistake should not wait for the image to load.
+  // Settings first: a typing mistake should not wait for the image to load. A run always
+  // hands the module a descriptor (the factory effect when it is empty), so that what ran
+  // before never matters; only --last leaves it out for the module's own last settings.
   Descriptor descriptor;
-  bool haveDescriptor = false;
+  const bool haveDescriptor = !request.last;
   if (!request.action.empty()) {
     auto played = readActionFile(request.action, &error);
     if (!played) return failed(kExitBadInput, error);
     descriptor = std::move(*played);
-    haveDescriptor = true;
+  }
+  if (!request.preset.empty()) {
+    auto preset = presetDescriptor(request.preset, &error);
+    if (!preset) return failed(kExitBadInput, error);
+    descriptor = std::move(*preset);
   }
   for (const std::string& setting : request.settings) {
     auto item = settingItem(setting, &error);
     if (!item) return failed(kExitBadInput, error);
     descriptor.set(std::move(*item));
-    haveDescriptor = true;
   }
   // Pictures go to the module as absolute paths, which it reads as they stand.
   for (const std::string& setting : pictureSettings(request)) {
     auto item = settingItem(setting, &error);
     if (!item) return failed(kExitBadInput, error);
     descriptor.set(std::move(*item));
-    haveDescriptor = true;
   }
 
   auto module = PluginModule::open(modulePath, &error);
@@ -488,13 +501,16 @@ int renderCommand(const RenderRequest& request, const std::atomic<bool>& cancel)
   // The record is prepared before the image is written, so that a settings problem leaves no
   // output behind.
   std::optional<TemporaryFile> record;
-  if (!request.record.empty()) {
-    auto recorded = session->recordedDescriptor(&error);
+  std::optional<Descriptor> recorded;
+  if (!request.record.empty() || !request.savePreset.empty()) {
+    recorded = session->recordedDescriptor(&error);
     if (!recorded) {
       printError(error.empty() ? "the module handed back no settings to record"
                                : "the module handed back damaged settings: " + error);
       return kExitModuleError;
     }
+  }
+  if (!request.record.empty()) {
     auto text = actionText(*recorded, &error);
     if (!text) return failed(kExitModuleError, "cannot record the settings: " + error);
     auto temporary = TemporaryFile::create(request.record);
@@ -512,6 +528,10 @@ int renderCommand(const RenderRequest& request, const std::atomic<bool>& cancel)
     if (Status committed = record->commit(); !committed)
       return failed(kExitBadInput, committed.message());
   }
+  // The preset's thumbnail shows the result as written.
+  if (!request.savePreset.empty() &&
+      !writePresetFile(request.savePreset, *recorded, *image, &error))
+    return failed(kExitBadInput, error);
   if (request.timing) {
     const auto seconds = [](Clock::duration d) { return std::chrono::duration<double>(d).count(); };
     std::fprintf(stderr, "timing: read %.3f s, filter %.3f s, write %.3f s\n",

@@ -20,6 +20,9 @@ struct RenderRequest {
   std::vector<std::string> settings;  // "NAME=VALUE" in command-line order
   std::string action;                 // action file to play, or empty
   std::string record;                 // action file to write, or empty
+  std::string preset;                 // settings file to play as the effect, or empty
+  std::string savePreset;             // .q5q preset to write after a successful run, or empty
+  bool last = false;                  // no descriptor: the module's own last settings
   std::string plugin;                 // module path, or empty for the one beside the program
   std::string environment;            // environment picture file, or empty
   std::string texture;                // texture picture file (selects "texture file"), or empty

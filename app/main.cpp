@@ -55,12 +55,20 @@ Options of render:
   --environment PICTURE   the picture the surface reflects (any image file)
   --texture PICTURE       a picture as the texture tile; selects the texture choice
                           "texture file" (only its top-left 256 x 256 pixels are used)
+  --preset FILE           play a preset (.q5q, or the older .q9q) as the effect (--set adds to
+                          or overrides it)
+  --last                  let the module use the effect it used last (its own cached settings)
+                          instead of the factory effect; cannot be combined with --set,
+                          --action, --preset, --environment or --texture
+  --save-preset FILE.q5q  after a successful run, save the effect it used as a preset with a
+                          128 x 128 thumbnail of the result
   --record FILE           write the settings the module used as an action file
   --dialog                let the module show its dialog
   --plugin MODULE         the filter module (default: Orichalcumite.8bf beside this program)
   --quiet                 no progress bar
   --timing                report how long reading, filtering and writing took
-Without --set or --action the module uses its own last settings.
+Without --last every run starts from the factory effect, so a command gives the same result
+whatever ran before.
 
 info lists the module's properties and every setting with its key, type, range and default,
 and every enumeration with its names and codes. about shows the module's about box.
@@ -146,6 +154,12 @@ int render(int argc, char** argv) {
       request.settings.push_back(value);
     } else if (args.option("--action", "", &value, &error)) {
       request.action = value;
+    } else if (args.flag("--last")) {
+      request.last = true;
+    } else if (args.option("--preset", "", &value, &error)) {
+      request.preset = value;
+    } else if (args.option("--save-preset", "", &value, &error)) {
+      request.savePreset = value;
     } else if (args.option("--record", "", &value, &error)) {
       request.record = value;
     } else if (args.option("--plugin", "", &value, &error)) {
@@ -165,6 +179,14 @@ int render(int argc, char** argv) {
   if (positional.size() > 1)
     return usageError("render takes one input image, not " + std::to_string(positional.size()));
   if (request.output.empty()) return usageError("render needs an output image (-o OUTPUT)");
+  if (request.last &&
+      (!request.settings.empty() || !request.action.empty() || !request.preset.empty() ||
+       !request.environment.empty() || !request.texture.empty()))
+    return usageError(
+        "--last uses the module's own settings: it cannot be combined with --set, "
+        "--action, --preset, --environment or --texture");
+  if (!request.action.empty() && !request.preset.empty())
+    return usageError("--action and --preset each give the whole effect: use one of them");
   request.input = positional.front();
   return renderCommand(request, gCancel);
 }

@@ -163,7 +163,7 @@ def settings_seeds():
 def main():
     build = sys.argv[1] if len(sys.argv) > 1 else None
     for target in ("action_file", "descriptor", "image_file", "selection_file", "module_pipl",
-                   "thumbnail_record"):
+                   "thumbnail_record", "key_file"):
         shutil.rmtree(os.path.join(CORPUS, target), ignore_errors=True)
     thumbnail_record_seeds()
 
@@ -199,6 +199,14 @@ def main():
     put("selection_file", "grey16.pgm", size(3, 3) + pnm(3, 3, 1, 16))
     put("selection_file", "grey.tif", size(3, 2) + tiff(3, 2, 1))
     put("selection_file", "wrong-size.png", size(6, 3) + png(5, 3, 1))
+
+    user_key = "[SOFTWARE\\Ferrovantine PV\\Orichalcumite\\2.00]\n"
+    put("key_file", "user-key.conf", (user_key + "EnviroPath=/home/me/pictures\n"
+                                      "ChromeFNameOnly=chrome.png\nPresetName=\\sbrass\\n\n").encode())
+    put("key_file", "machine-key.conf", ("# kept\n[SOFTWARE\\Ferrovantine\\Gleamcraft\\2.14A]\n"
+                                         "CurrentDirectory=/srv/presets\n[Other]\nx=1\n").encode())
+    put("key_file", "translations.conf", (user_key + "PresetName=brass\nPresetName[de]=Messing\n").encode())
+    put("key_file", "empty.conf", b"")
 
     if build:
         program = os.path.join(build, "bin", "orichalcumite")

@@ -206,13 +206,16 @@ void doPrepare() {
 
 // The run's state in the module and in the host's data block, set up at the start of a run.
 void beginRun(EffectSettings& s, PluginState& state, bool descriptorPresent) {
-  initialiseRun(s, descriptorPresent);
+  RunStart start;
+  start.descriptorPresent = descriptorPresent;
+  start.parametersJustRun = state.parametersJustRun != 0;
+  initialiseRun(s, moduleUserState(), start, {modulePictures(), moduleMessages()});
   state.runInitialised = 1;
 }
 
 // The end of a run (Finish, cancel, refusal).
-void endRun(const EffectSettings& s, PluginState& state) {
-  releaseRun(s);
+void endRun(PluginState& state) {
+  releaseRun(moduleUserState());
   releasePreviewPixels(state);
   state.runInitialised = 0;
 }
@@ -289,7 +292,7 @@ void doStart() {
     call.setResult(1);
   }
   if (call.result() != 0) {
-    endRun(s, state);
+    endRun(state);
     clearRequests(rec);
     return;
   }
@@ -310,7 +313,8 @@ void doStart() {
 
   bool accepted = true;
   if (state.showDialogOnStart) {
-    takeDialogUndoStep(s);
+    // The file keeps the picture names too, so an undo to the start brings its pictures back.
+    takeUndoStep(s, moduleUserState(), true);
     HostPreview preview(rec, state, modulePictures(), runRandom());
     accepted = runMainDialog(preview, moduleMessages(), s);
   }
@@ -320,7 +324,7 @@ void doStart() {
 
   if (call.result() != 0 || !accepted) {
     call.setResult(ps::userCanceledErr);
-    endRun(s, state);
+    endRun(state);
     clearRequests(rec);
     return;
   }
@@ -329,7 +333,7 @@ void doStart() {
   if (!prepareTexture(s, rec)) {
     tellNotEnoughMemory();
     call.setResult(1);
-    endRun(s, state);
+    endRun(state);
     clearRequests(rec);
     return;
   }
@@ -338,7 +342,7 @@ void doStart() {
   if (result != 0) {
     // The host calls Finish only after a successful Start, so the run ends here.
     call.setResult(result);
-    endRun(s, state);
+    endRun(state);
     return;
   }
   saveCachedSettings(s);
@@ -356,7 +360,7 @@ void doFinish() {
   lockBlocks();
   if (!call.settings || !call.state) return;
   writeDescriptor(rec, *call.settings);
-  endRun(*call.settings, *call.state);
+  endRun(*call.state);
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -17,7 +19,9 @@
 #include "pictures/effect_pictures.h"
 #include "settings/effect_settings.h"
 #include "settings/parameter_table.h"
+#include "settings/settings_file.h"
 #include "tests/support/factory_settings.h"
+#include "tests/support/redirected_user_folders.h"
 
 namespace orichalcumite {
 namespace {
@@ -37,6 +41,18 @@ std::unique_ptr<HostSession> makeSession(Image& image, std::span<const uint8_t> 
   EXPECT_TRUE(session) << error;
   return session;
 }
+
+// Runs keep state between them: every test of this program keeps it in a folder of its own.
+class PrivateUserFolders final : public ::testing::Environment {
+ public:
+  void SetUp() override { folders_ = std::make_unique<testing::RedirectedUserFolders>(); }
+  void TearDown() override { folders_.reset(); }
+
+ private:
+  std::unique_ptr<testing::RedirectedUserFolders> folders_;
+};
+[[maybe_unused]] ::testing::Environment* const gPrivateUserFolders =
+    ::testing::AddGlobalTestEnvironment(new PrivateUserFolders);
 
 TEST(PluginMain, AboutNeedsNoRecordNoDataAndNoResult) {
   PluginMain(ps::selectorAbout, nullptr, nullptr, nullptr);
@@ -111,6 +127,53 @@ TEST(PluginMain, ACancelledRenderReportsMinus128AndChangesNothing) {
   ASSERT_EQ(session->prepare(), 0);
   EXPECT_EQ(session->start(), ps::userCanceledErr);
   EXPECT_EQ(image, before);
+}
+
+TEST(PluginMain, ACancelledRunWritesTheDotMapButNotTheLastEffect) {
+  testing::RedirectedUserFolders folders;
+  Image image = testImage(64, 64);
+  std::atomic<bool> cancel{true};
+  SessionOptions options;
+  options.cancel = &cancel;
+  auto session = makeSession(image, {}, options);
+  ASSERT_EQ(session->prepare(), 0);
+  EXPECT_EQ(session->start(), ps::userCanceledErr);
+  EXPECT_TRUE(std::filesystem::exists(folders.stateFolder() + "/Orichalcumite memdot map 3"));
+  EXPECT_FALSE(std::filesystem::exists(folders.stateFolder() + "/Orichalcumite cached settings D"));
+}
+
+TEST(PluginMain, AFinishedRunKeepsItsEffectAndADescriptorRunIgnoresIt) {
+  testing::RedirectedUserFolders folders;
+  if (encodeSettingsFile(testing::factorySettings(), nullptr).empty())
+    GTEST_SKIP() << "settings files cannot be written in this build";
+  Image image = testImage(32, 32);
+  auto session = makeSession(image);
+  Descriptor descriptor;
+  descriptor.set(DescriptorItem::integerItem(fourCC("0008"), 12));
+  session->setDescriptor(descriptor);
+  ASSERT_EQ(session->run(false), 0);
+  ASSERT_TRUE(std::filesystem::exists(folders.stateFolder() + "/Orichalcumite cached settings D"));
+  session.reset();
+
+  // No descriptor: the last effect comes back and is recorded again.
+  Image again = testImage(32, 32);
+  auto repeat = makeSession(again);
+  ASSERT_EQ(repeat->run(false), 0);
+  std::string error;
+  auto recorded = repeat->recordedDescriptor(&error);
+  ASSERT_TRUE(recorded) << error;
+  EXPECT_EQ(recorded->find(fourCC("0008"))->integer, 12);
+  repeat.reset();
+
+  // An empty descriptor stands for the factory effect.
+  Image scripted = testImage(32, 32);
+  auto fresh = makeSession(scripted);
+  fresh->setDescriptor(Descriptor{});
+  ASSERT_EQ(fresh->run(false), 0);
+  recorded = fresh->recordedDescriptor(&error);
+  ASSERT_TRUE(recorded) << error;
+  EXPECT_EQ(recorded->find(fourCC("0008"))->integer,
+            static_cast<int32_t>(parameterByKey(fourCC("0008"))->factoryDefault));
 }
 
 TEST(PluginMain, UnselectedPixelsKeepTheirValuesInEveryDepth) {
