@@ -278,7 +278,8 @@ void doStart() {
 
   s.hostCanDisplay = rec.advanceState && rec.displayPixels ? 1 : 0;
 
-  beginRun(s, state, descriptorPresent(rec));
+  const bool fromDescriptor = descriptorPresent(rec);
+  beginRun(s, state, fromDescriptor);
   // The built-in environment until a picture file replaces it.
   if (!modulePictures().ensureEnvironment() || !prepareTexture(s, rec)) {
     tellNotEnoughMemory();
@@ -301,11 +302,12 @@ void doStart() {
   readDescriptor(rec, s, showDialog);
   // The pictures a descriptor names are found and loaded here; the texture tile follows the
   // picture (the environment's rotation follows environmentSpin at every render).
-  lookUpPictures(s);
+  // (Without a descriptor the cached settings brought their pictures along already.)
+  if (fromDescriptor) lookUpPictures(s);
   if (!prepareTexture(s, rec)) {
     tellNotEnoughMemory();
     call.setResult(1);
-    endRun(s, state);
+    endRun(state);
     clearRequests(rec);
     return;
   }
