@@ -19,7 +19,7 @@ constexpr float kNeutralGrey = 0.5f;
 // everything, which would leave the bevel only at the picture's border.
 class ThumbnailTarget final : public RenderSource {
  public:
-  ThumbnailTarget(Picture& output) : output_(output) {
+  ThumbnailTarget(Picture& output, const Picture* source) : output_(output), source_(source) {
     context_.target = RenderTarget::internalPicture;
   }
 
@@ -29,7 +29,14 @@ class ThumbnailTarget final : public RenderSource {
     for (int32_t y = rect.top; y < rect.bottom; ++y) {
       float* out = rgba + static_cast<ptrdiff_t>(y - rect.top) * stride;
       for (int32_t x = rect.left; x < rect.right; ++x, out += 4) {
-        out[0] = out[1] = out[2] = kNeutralGrey;
+        if (source_) {
+          const Rgba p = source_->readPicturePixel(x, y, 0);
+          out[0] = p.red;
+          out[1] = p.green;
+          out[2] = p.blue;
+        } else {
+          out[0] = out[1] = out[2] = kNeutralGrey;
+        }
         out[3] = 1.0f;
       }
     }
@@ -52,6 +59,7 @@ class ThumbnailTarget final : public RenderSource {
 
  private:
   Picture& output_;
+  const Picture* source_;  // null: neutral grey
   FinishContext context_;
 };
 
@@ -72,13 +80,14 @@ uint8_t thumbnailSelection(int x, int y, int side) {
 
 std::unique_ptr<Picture> renderEffectThumbnail(const EffectSettings& settings,
                                                const EffectPictures& pictures,
-                                               RandomGenerator& random, int side) {
+                                               RandomGenerator& random, int side,
+                                               const Picture* source) {
   std::unique_ptr<Picture> output =
       createPicture(side, side, PictureKind::rgba8, WrapMode::noPyramid);
   if (!output) return nullptr;
   const std::unique_ptr<RenderInputs> inputs = makeRenderInputs(settings, pictures, random);
   if (!inputs) return nullptr;
-  ThumbnailTarget target(*output);
+  ThumbnailTarget target(*output, source);
   if (renderEffect(*inputs, target) != RenderStatus::done) return nullptr;
   return output;
 }

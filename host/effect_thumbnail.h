@@ -20,12 +20,15 @@ constexpr int kEffectThumbnailSide = 128;
 // inset by side / 8 with corners of radius side / 5, its edge anti-aliased over one pixel.
 uint8_t thumbnailSelection(int x, int y, int side);
 
-// Renders `settings` with `pictures` into a new side × side 8-bit RGBA picture (opaque).
+// Renders `settings` with `pictures` into a new side × side 8-bit RGBA picture (opaque), over
+// `source` (a picture of at least side × side, read from its top-left corner; its alpha is
+// ignored) or, without one, over neutral grey.
 // Runs on the calling thread as dispatcher with the worker pool; draws from `random` as any
 // render does. Null when memory runs out or the render fails.
 std::unique_ptr<Picture> renderEffectThumbnail(const EffectSettings& settings,
                                                const EffectPictures& pictures,
                                                RandomGenerator& random,
-                                               int side = kEffectThumbnailSide);
+                                               int side = kEffectThumbnailSide,
+                                               const Picture* source = nullptr);
 
 }  // namespace orichalcumite

@@ -278,6 +278,12 @@ void doStart() {
 
   s.hostCanDisplay = rec.advanceState && rec.displayPixels ? 1 : 0;
 
+  // A Start that cannot go on ends the run here and leaves the host no requests.
+  const auto stopStart = [&](int16_t result) {
+    call.setResult(result);
+    endRun(state);
+    clearRequests(rec);
+  };
   const bool fromDescriptor = descriptorPresent(rec);
   beginRun(s, state, fromDescriptor);
   // The built-in environment until a picture file replaces it.
@@ -292,11 +298,7 @@ void doStart() {
     tellUser("Cannot run", "Multichannel images are not supported: convert to RGB or greyscale.");
     call.setResult(1);
   }
-  if (call.result() != 0) {
-    endRun(state);
-    clearRequests(rec);
-    return;
-  }
+  if (call.result() != 0) return stopStart(call.result());
 
   bool showDialog = state.showDialogOnStart != 0;
   readDescriptor(rec, s, showDialog);
@@ -306,10 +308,7 @@ void doStart() {
   if (fromDescriptor) lookUpPictures(s);
   if (!prepareTexture(s, rec)) {
     tellNotEnoughMemory();
-    call.setResult(1);
-    endRun(state);
-    clearRequests(rec);
-    return;
+    return stopStart(1);
   }
   state.showDialogOnStart = showDialog ? 1 : 0;
 
@@ -324,20 +323,12 @@ void doStart() {
   state.parametersJustRun = 0;
   storePicturePaths(s);
 
-  if (call.result() != 0 || !accepted) {
-    call.setResult(ps::userCanceledErr);
-    endRun(state);
-    clearRequests(rec);
-    return;
-  }
+  if (call.result() != 0 || !accepted) return stopStart(ps::userCanceledErr);
 
   // The descriptor or the dialog may have changed the texture choice.
   if (!prepareTexture(s, rec)) {
     tellNotEnoughMemory();
-    call.setResult(1);
-    endRun(state);
-    clearRequests(rec);
-    return;
+    return stopStart(1);
   }
   const int16_t result = renderToHost(rec, s, state);
   clearRequests(rec);

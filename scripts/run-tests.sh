@@ -18,7 +18,8 @@ ctest --test-dir "$root/build" --output-on-failure -j "$(nproc)"
 stage "build-sanitize/ and tests"
 bash "$root/scripts/run-sanitized-tests.sh"
 
-for target in action_file descriptor image_file selection_file module_pipl; do
+for target in action_file descriptor image_file selection_file module_pipl thumbnail_record \
+    settings_file key_file; do
   stage "fuzzing $target"
   bash "$root/scripts/fuzz.sh" "$target" "${FUZZ_SECONDS:-30}"
 done
