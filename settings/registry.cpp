@@ -91,6 +91,14 @@ std::optional<std::string> keyFileWithValue(std::string_view text, const std::st
   if (!data) return std::nullopt;
   std::string result(data, length);
   g_free(data);
+  // GLib keeps the lines it read as they were but may read them back differently once written
+  // (control characters, trailing carriage returns): a text that would change any other value
+  // of the key is not written at all.
+  auto before = keyFileValues(text, group);
+  const auto after = keyFileValues(result, group);
+  if (!before || !after) return std::nullopt;
+  (*before)[name] = value;
+  if (*before != *after) return std::nullopt;
   return result;
 }
 
