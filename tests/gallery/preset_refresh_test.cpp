@@ -58,6 +58,15 @@ std::string version220File(const EffectSettings& s) {
   return asText(bytes);
 }
 
+// The same with an environment picture embedded as old files did: field 39, after the version
+// and 37 ints, holds the block's length, and the block follows.
+std::string withEmbeddedPicture(std::string file) {
+  const size_t lengthAt = 38 * 4;
+  EXPECT_EQ(file.substr(lengthAt, 4), std::string(4, '\0'));
+  file.replace(lengthAt, 4, std::string("\0\0\0\4PICT", 8));
+  return file;
+}
+
 EffectSettings loaded(const fs::path& path, SettingsFileResult* result = nullptr) {
   EffectSettings s = factorySettings();
   SettingsFileResult r = readSettingsFile(path.string(), SettingsReadMode::load, s);
@@ -143,6 +152,7 @@ TEST_F(PresetRefreshTest, refreshesPresetsAndLeavesEverythingElseByteForByte) {
   writeBytes(file("Broken.q5q"), std::string("\0\0\0", 3));
   writeBytes(file("Locked.q5q"), version220File(shiny));
   fs::permissions(file("Locked.q5q"), fs::perms::owner_read | fs::perms::group_read);
+  writeBytes(file("Embedded.q5q"), withEmbeddedPicture(version220File(shiny)));
   writeBytes(file("notes.txt"), "not a preset");
   fs::create_directory(file("Folder.q5q"));
   // The older preset's new name is taken by another preset, which must survive as itself.
@@ -150,7 +160,7 @@ TEST_F(PresetRefreshTest, refreshesPresetsAndLeavesEverythingElseByteForByte) {
   writeBytes(file("Taken.q5q"), version15File(22));
 
   std::map<std::string, std::string> before;
-  for (const char* name : {"Broken.q5q", "Locked.q5q", "notes.txt"})
+  for (const char* name : {"Broken.q5q", "Locked.q5q", "Embedded.q5q", "notes.txt"})
     before[name] = fileBytes(file(name));
   const EffectSettings oldBefore = loaded(file("Old.q9q"));
   const EffectSettings shinyBefore = loaded(file("Shiny.q5q"));
@@ -160,7 +170,7 @@ TEST_F(PresetRefreshTest, refreshesPresetsAndLeavesEverythingElseByteForByte) {
   EXPECT_EQ(summary.refreshed, 4);  // Old, Shiny and both Taken
   EXPECT_EQ(summary.renamed, 1);
   EXPECT_EQ(summary.notRenamed, 1);
-  EXPECT_EQ(summary.skipped, 2);  // Broken and Locked
+  EXPECT_EQ(summary.skipped, 3);  // Broken, Locked and Embedded
   EXPECT_EQ(summary.failed, 1);   // Broken
   EXPECT_FALSE(summary.cancelled);
 
@@ -172,6 +182,10 @@ TEST_F(PresetRefreshTest, refreshesPresetsAndLeavesEverythingElseByteForByte) {
   const PresetRefreshEvent* locked = eventFor("Locked.q5q", PresetRefreshStep::skipped);
   ASSERT_NE(locked, nullptr);
   EXPECT_FALSE(locked->failed);
+  // Writing the file again would drop the picture it embeds.
+  const PresetRefreshEvent* embedded = eventFor("Embedded.q5q", PresetRefreshStep::skipped);
+  ASSERT_NE(embedded, nullptr);
+  EXPECT_FALSE(embedded->failed);
   EXPECT_EQ(eventFor("notes.txt", PresetRefreshStep::skipped), nullptr);
   EXPECT_TRUE(fs::is_directory(file("Folder.q5q")));
 
