@@ -486,6 +486,13 @@ int renderCommand(const RenderRequest& request, const std::atomic<bool>& cancel)
   std::unique_ptr<Picture> psdSource;
   std::vector<uint8_t> psdAlpha;
   if (!request.psd.empty()) {
+    PsdOptions psdOptions;
+    psdOptions.width = image->width();
+    psdOptions.height = image->height();
+    psdOptions.bytesPerChannel = psdBytesPerChannel(image->type());
+    if (Status fits = checkPsdOptions(psdOptions); !fits)
+      return failed(kExitBadInput,
+                    "cannot write the PSD document " + request.psd + ": " + fits.message());
     psdSource = psdSourcePicture(*image);
     if (!psdSource) return failed(kExitBadInput, "not enough memory for the PSD document");
     if (image->hasAlpha()) psdAlpha = alphaBytes(*image);

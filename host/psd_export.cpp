@@ -166,7 +166,7 @@ Status exportPsd(const std::string& path, const EffectSettings& settings,
     if (request.progress) request.progress(PsdExportStage::writing, fraction);
     return !(request.cancel && request.cancel->load());
   };
-  return writePsdFile(path, options, **picture, progress);
+  return writePsdFile(path, options, **picture, progress, request.processors);
 }
 
 }  // namespace orichalcumite

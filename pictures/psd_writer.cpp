@@ -2,13 +2,18 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <bit>
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <mutex>
+#include <thread>
 
 #include "base/byte_writer.h"
 #include "base/replace_file.h"
+#include "pictures/detail/picture_access.h"
+#include "pictures/detail/texel_formats.h"
 #include "pictures/picture.h"
 
 namespace orichalcumite {
@@ -49,7 +54,9 @@ constexpr uint32_t kLayerExtraLength = 4 + 4 + 40 + 8;
 // extra length and the extra data.
 constexpr uint64_t kLayerRecordLength =
     16 + 2 + 6 * kPsdChannelsPerLayer + 8 + 4 + 4 + kLayerExtraLength;
-constexpr size_t kChunkBytes = size_t{1} << 20;
+// A band fills about this much of each plane: large writes, small buffers.
+constexpr size_t kBandPlaneBytes = size_t{256} << 10;
+constexpr int kMaxWriterThreads = 8;
 
 uint64_t channelDataLength(const PsdOptions& o) {
   return uint64_t(o.bytesPerChannel) * uint64_t(o.width) * uint64_t(o.height) + 2;
@@ -111,13 +118,7 @@ void layerInformationStart(ByteWriter& w, const PsdOptions& o) {
   static_assert(sizeof kPsdLayerName - 1 + 1 == 8, "the name fills a multiple of four bytes");
 }
 
-uint8_t clampedStorage8(float v) {
-  return static_cast<uint8_t>(std::clamp(std::lround(v * 255.0f), 0L, 255L));
-}
-int storage16(float v) {
-  return static_cast<int>(std::clamp(std::lround(v * 32768.0f), 0L, 32768L));
-}
-uint16_t fileValue16(int internal) {
+uint16_t fileValue16Of(int internal) {
   return internal >= 32768 ? uint16_t{65535} : static_cast<uint16_t>(internal * 2);
 }
 void storeU16(uint8_t* out, uint16_t v) {
@@ -131,40 +132,128 @@ void storeF32(uint8_t* out, float v) {
   out[2] = static_cast<uint8_t>(bits >> 8);
   out[3] = static_cast<uint8_t>(bits);
 }
-float planeOf(const Rgba& p, int plane) {
-  switch (plane) {
-    case 0: return p.red;
-    case 1: return p.green;
-    case 2: return p.blue;
-    default: return p.alpha;
-  }
+
+// Where each part of the document lies in the file.
+struct PsdLayout {
+  uint64_t planeBytes = 0;                                    // one channel's rows
+  std::array<uint64_t, kPsdChannelsPerLayer> layerChannel{};  // first row of each channel
+  uint64_t layerSectionEnd = 0;                               // what follows the last channel
+  uint64_t compositeCode = 0;                                 // the composite's compression code
+  std::array<uint64_t, 5> compositePlane{};                   // first row of each composite plane
+  uint64_t end = 0;
+};
+
+PsdLayout psdLayout(const PsdOptions& o, uint64_t head) {
+  PsdLayout l;
+  l.planeBytes = uint64_t(o.width) * uint64_t(o.height) * uint64_t(o.bytesPerChannel);
+  for (int c = 0; c < kPsdChannelsPerLayer; ++c)
+    l.layerChannel[size_t(c)] = head + uint64_t(c) * (2 + l.planeBytes) + 2;
+  l.layerSectionEnd = head + kPsdChannelsPerLayer * (2 + l.planeBytes);
+  l.compositeCode = l.layerSectionEnd + psdLayerSectionEnd(o).size();
+  const int planes = psdCompositePlaneCount(o.bytesPerChannel);
+  for (int p = 0; p < planes; ++p)
+    l.compositePlane[size_t(p)] = l.compositeCode + 2 + uint64_t(p) * l.planeBytes;
+  l.end = l.compositeCode + 2 + uint64_t(planes) * l.planeBytes;
+  return l;
 }
 
-// Collects the document's bytes into chunks for the sink.
-class ChunkedOutput {
+// One band of rows in file form: the layer's transparency, red, green and blue, then the
+// composite's planes, each `rows` × the row's bytes. The texel types are the picture's own,
+// so the band is read once however many planes it fills.
+class BandEncoder {
  public:
-  explicit ChunkedOutput(const PsdSink& sink) : sink_(sink) { buffer_.reserve(kChunkBytes); }
-  Status add(std::span<const uint8_t> bytes) {
-    buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
-    return buffer_.size() >= kChunkBytes ? flush() : Status::success();
-  }
-  // Room for `count` bytes at the end of the buffer, written by the caller.
-  uint8_t* extend(size_t count) {
-    const size_t at = buffer_.size();
-    buffer_.resize(at + count);
-    return buffer_.data() + at;
-  }
-  bool full() const { return buffer_.size() >= kChunkBytes; }
-  Status flush() {
-    if (buffer_.empty()) return Status::success();
-    Status status = sink_(buffer_);
-    buffer_.clear();
-    return status;
+  BandEncoder(const Picture& picture, int bytesPerChannel)
+      : picture_(picture),
+        bpc_(bytesPerChannel),
+        planes_(kPsdChannelsPerLayer + psdCompositePlaneCount(bytesPerChannel)) {}
+
+  int planeCount() const { return planes_; }
+  // Fills `out[p]` (planeCount() pointers) with rows [y0, y1).
+  void encode(int y0, int y1, uint8_t* const* out) const {
+    const size_t rowBytes = size_t(picture_.width()) * size_t(bpc_);
+    for (int y = y0; y < y1; ++y) {
+      uint8_t* row[9];
+      for (int p = 0; p < planes_; ++p) row[p] = out[p] + size_t(y - y0) * rowBytes;
+      switch (bpc_) {
+        case 1: encodeRow8(y, row); break;
+        case 2: encodeRow16(y, row); break;
+        default: encodeRowFloat(y, row); break;
+      }
+    }
   }
 
  private:
-  const PsdSink& sink_;
-  std::vector<uint8_t> buffer_;
+  // Calls run(x, texels, count) for the runs of row y that lie in one tile each.
+  template <class Texel, class Run> void forRuns(int y, Run run) const {
+    const auto view = detail::PictureAccess::read<Texel>(picture_, 0);
+    for (int x = 0; x < view.width; x += kPictureTileSide) {
+      const int count = std::min(kPictureTileSide, view.width - x);
+      run(x, view.tileRow(x, y), count);
+    }
+  }
+
+  void encodeRow8(int y, uint8_t* const* row) const {
+    forRuns<uint32_t>(y, [&](int x0, const uint32_t* words, int count) {
+      for (int i = 0; i < count; ++i) {
+        const int x = x0 + i;
+        const uint32_t w = words[i];
+        const int r = int(w >> 24), g = int(w >> 16) & 0xff, b = int(w >> 8) & 0xff,
+                  a = int(w) & 0xff;
+        row[0][x] = uint8_t(a);
+        row[1][x] = uint8_t(r);
+        row[2][x] = uint8_t(g);
+        row[3][x] = uint8_t(b);
+        row[4][x] = psdComposite8(x, y, r, a);
+        row[5][x] = psdComposite8(x, y, g, a);
+        row[6][x] = psdComposite8(x, y, b, a);
+        row[7][x] = uint8_t(a);
+      }
+    });
+  }
+
+  void encodeRow16(int y, uint8_t* const* row) const {
+    forRuns<detail::Rgba16Texel>(y, [&](int x0, const detail::Rgba16Texel* texels, int count) {
+      for (int i = 0; i < count; ++i) {
+        const int x = x0 + i;
+        const size_t at = size_t(x) * 2;
+        const detail::Rgba16Texel& t = texels[i];
+        const int r = std::min<int>(t.red, 32768), g = std::min<int>(t.green, 32768),
+                  b = std::min<int>(t.blue, 32768), a = std::min<int>(t.alpha, 32768);
+        storeU16(row[0] + at, fileValue16Of(a));
+        storeU16(row[1] + at, fileValue16Of(r));
+        storeU16(row[2] + at, fileValue16Of(g));
+        storeU16(row[3] + at, fileValue16Of(b));
+        storeU16(row[4] + at, fileValue16Of(psdComposite16(x, y, r, a)));
+        storeU16(row[5] + at, fileValue16Of(psdComposite16(x, y, g, a)));
+        storeU16(row[6] + at, fileValue16Of(psdComposite16(x, y, b, a)));
+        storeU16(row[7] + at, fileValue16Of(a));
+        storeU16(row[8] + at, fileValue16Of(a));
+      }
+    });
+  }
+
+  void encodeRowFloat(int y, uint8_t* const* row) const {
+    forRuns<detail::RgbaFloatTexel>(
+        y, [&](int x0, const detail::RgbaFloatTexel* texels, int count) {
+          for (int i = 0; i < count; ++i) {
+            const int x = x0 + i;
+            const size_t at = size_t(x) * 4;
+            const detail::RgbaFloatTexel& t = texels[i];
+            storeF32(row[0] + at, t.alpha);
+            storeF32(row[1] + at, t.red);
+            storeF32(row[2] + at, t.green);
+            storeF32(row[3] + at, t.blue);
+            storeF32(row[4] + at, psdCompositeFloat(x, y, t.red, t.alpha));
+            storeF32(row[5] + at, psdCompositeFloat(x, y, t.green, t.alpha));
+            storeF32(row[6] + at, psdCompositeFloat(x, y, t.blue, t.alpha));
+            storeF32(row[7] + at, t.alpha);
+          }
+        });
+  }
+
+  const Picture& picture_;
+  int bpc_;
+  int planes_;
 };
 
 }  // namespace
@@ -293,6 +382,8 @@ uint64_t psdFileSize(const PsdOptions& o) {
          uint64_t(psdCompositePlaneCount(o.bytesPerChannel)) * pixels * o.bytesPerChannel;
 }
 
+uint16_t psdFileValue16(int internal) { return fileValue16Of(std::clamp(internal, 0, 32768)); }
+
 uint8_t psdComposite8(int x, int y, int channel, int alpha) {
   const int background = ((x ^ y) & 8) == 0 ? 255 : 204;
   return static_cast<uint8_t>((background * (255 - alpha) + channel * alpha) / 255);
@@ -309,48 +400,8 @@ float psdCompositeFloat(int x, int y, float channel, float alpha) {
   return background * (1.0f - a) + channel * a;
 }
 
-void psdLayerChannelRow(std::span<const Rgba> row, int plane, int bytesPerChannel, uint8_t* out) {
-  switch (bytesPerChannel) {
-    case 1:
-      for (size_t i = 0; i < row.size(); ++i) out[i] = clampedStorage8(planeOf(row[i], plane));
-      break;
-    case 2:
-      for (size_t i = 0; i < row.size(); ++i)
-        storeU16(out + 2 * i, fileValue16(storage16(planeOf(row[i], plane))));
-      break;
-    default:
-      for (size_t i = 0; i < row.size(); ++i) storeF32(out + 4 * i, planeOf(row[i], plane));
-      break;
-  }
-}
-
-void psdCompositeRow(std::span<const Rgba> row, int y, int plane, int bytesPerChannel,
-                     uint8_t* out) {
-  if (plane >= 3) {
-    psdLayerChannelRow(row, 3, bytesPerChannel, out);
-    return;
-  }
-  switch (bytesPerChannel) {
-    case 1:
-      for (size_t i = 0; i < row.size(); ++i)
-        out[i] = psdComposite8(int(i), y, clampedStorage8(planeOf(row[i], plane)),
-                               clampedStorage8(row[i].alpha));
-      break;
-    case 2:
-      for (size_t i = 0; i < row.size(); ++i)
-        storeU16(out + 2 * i,
-                 fileValue16(psdComposite16(int(i), y, storage16(planeOf(row[i], plane)),
-                                            storage16(row[i].alpha))));
-      break;
-    default:
-      for (size_t i = 0; i < row.size(); ++i)
-        storeF32(out + 4 * i, psdCompositeFloat(int(i), y, planeOf(row[i], plane), row[i].alpha));
-      break;
-  }
-}
-
 Status writePsd(const PsdSink& sink, const PsdOptions& o, const Picture& picture,
-                const PsdProgress& progress) {
+                const PsdProgress& progress, int processors) {
   if (Status valid = checkPsdOptions(o); !valid) return valid;
   const PictureKind wanted = o.bytesPerChannel == 1   ? PictureKind::rgba8
                              : o.bytesPerChannel == 2 ? PictureKind::rgba16
@@ -358,52 +409,81 @@ Status writePsd(const PsdSink& sink, const PsdOptions& o, const Picture& picture
   if (picture.kind() != wanted || picture.width() != o.width || picture.height() != o.height)
     return {StatusCode::invalidArgument, "the export picture does not match the document"};
 
-  ChunkedOutput out(sink);
+  // Everything before the pixels, and the fixed pieces between them.
+  std::vector<uint8_t> head;
   for (const std::vector<uint8_t>& section :
        {psdFileHeader(o), psdColourModeData(o.bytesPerChannel), psdImageResources(o),
         psdLayerSectionStart(o)})
-    if (Status s = out.add(section); !s) return s;
+    head.insert(head.end(), section.begin(), section.end());
+  const PsdLayout layout = psdLayout(o, head.size());
+  const uint8_t raw[2] = {0, 0};  // compression code 0: raw rows
+  if (Status s = sink(0, head); !s) return s;
+  for (int c = 0; c < kPsdChannelsPerLayer; ++c)
+    if (Status s = sink(layout.layerChannel[size_t(c)] - 2, raw); !s) return s;
+  if (Status s = sink(layout.layerSectionEnd, psdLayerSectionEnd(o)); !s) return s;
+  if (Status s = sink(layout.compositeCode, raw); !s) return s;
 
-  // Four layer channels and the composite's planes, each read row by row from the picture.
-  const int layerPlanes[] = {3, 0, 1, 2};
-  const int compositePlanes = psdCompositePlaneCount(o.bytesPerChannel);
-  const int totalPlanes = kPsdChannelsPerLayer + compositePlanes;
+  // The pixels in bands of rows, each band read once and written to every plane at its place;
+  // bands go to `processors` threads (the calling one included), which alone reports progress.
+  const BandEncoder encoder(picture, o.bytesPerChannel);
   const size_t rowBytes = size_t(o.width) * size_t(o.bytesPerChannel);
-  std::vector<Rgba> row(size_t(o.width));
-  const auto readRow = [&](int y) {
-    for (int x = 0; x < o.width; ++x) row[size_t(x)] = picture.readPicturePixel(x, y, 0);
+  const int bandRows = int(std::clamp<size_t>(kBandPlaneBytes / rowBytes, 1, size_t(o.height)));
+  const int bands = (o.height + bandRows - 1) / bandRows;
+  const int threads =
+      std::clamp(processors > 0 ? processors : int(std::thread::hardware_concurrency()), 1,
+                 std::min(bands, kMaxWriterThreads));
+  std::atomic<int> nextBand{0}, bandsDone{0};
+  std::atomic<bool> stop{false};
+  std::mutex failureLock;
+  Status failure;
+  const auto fail = [&](Status status) {
+    std::lock_guard<std::mutex> lock(failureLock);
+    if (failure.ok()) failure = std::move(status);
+    stop = true;
   };
-  const uint8_t compression[2] = {0, 0};  // raw
-  for (int p = 0; p < totalPlanes; ++p) {
-    const bool composite = p >= kPsdChannelsPerLayer;
-    if (p == kPsdChannelsPerLayer) {
-      if (Status s = out.add(psdLayerSectionEnd(o)); !s) return s;
+  const auto work = [&](bool reports) {
+    std::vector<uint8_t> buffer;
+    try {
+      buffer.resize(size_t(encoder.planeCount()) * size_t(bandRows) * rowBytes);
+    } catch (const std::bad_alloc&) {
+      fail({StatusCode::ioError, "not enough memory to write the PSD document"});
+      return;
     }
-    if (!composite || p == kPsdChannelsPerLayer)
-      if (Status s = out.add(compression); !s) return s;
-    for (int y = 0; y < o.height; ++y) {
-      readRow(y);
-      uint8_t* bytes = out.extend(rowBytes);
-      if (composite)
-        psdCompositeRow(row, y, p - kPsdChannelsPerLayer, o.bytesPerChannel, bytes);
-      else
-        psdLayerChannelRow(row, layerPlanes[p], o.bytesPerChannel, bytes);
-      if (out.full()) {
-        if (Status s = out.flush(); !s) return s;
-        const double done = (p + double(y + 1) / o.height) / totalPlanes;
-        if (progress && !progress(done)) return {StatusCode::cancelled, "cancelled"};
+    uint8_t* planes[9];
+    for (int p = 0; p < encoder.planeCount(); ++p)
+      planes[p] = buffer.data() + size_t(p) * size_t(bandRows) * rowBytes;
+    for (int band = nextBand++; band < bands && !stop; band = nextBand++) {
+      const int y0 = band * bandRows, y1 = std::min(o.height, y0 + bandRows);
+      encoder.encode(y0, y1, planes);
+      const size_t bytes = size_t(y1 - y0) * rowBytes;
+      const uint64_t rowOffset = uint64_t(y0) * rowBytes;
+      for (int p = 0; p < encoder.planeCount() && !stop; ++p) {
+        const uint64_t at = p < kPsdChannelsPerLayer
+                                ? layout.layerChannel[size_t(p)]
+                                : layout.compositePlane[size_t(p - kPsdChannelsPerLayer)];
+        if (Status s = sink(at + rowOffset, {planes[p], bytes}); !s) fail(std::move(s));
       }
+      const int done = ++bandsDone;
+      if (reports && progress && !stop && !progress(double(done) / bands))
+        fail({StatusCode::cancelled, "cancelled"});
     }
-  }
-  if (Status s = out.flush(); !s) return s;
+  };
+  std::vector<std::thread> helpers;
+  for (int t = 1; t < threads; ++t) helpers.emplace_back(work, false);
+  work(true);
+  for (std::thread& helper : helpers) helper.join();
+  if (!failure.ok()) return failure;
   if (progress && !progress(1.0)) return {StatusCode::cancelled, "cancelled"};
   return Status::success();
 }
 
 Result<std::vector<uint8_t>> psdDocument(const PsdOptions& options, const Picture& picture) {
-  std::vector<uint8_t> document;
-  const PsdSink sink = [&document](std::span<const uint8_t> bytes) {
-    document.insert(document.end(), bytes.begin(), bytes.end());
+  if (Status valid = checkPsdOptions(options); !valid) return valid;
+  std::vector<uint8_t> document(psdFileSize(options));
+  const PsdSink sink = [&document](uint64_t offset, std::span<const uint8_t> bytes) {
+    if (offset + bytes.size() > document.size())
+      return Status{StatusCode::damagedData, "a PSD write beyond the document's size"};
+    std::copy(bytes.begin(), bytes.end(), document.begin() + std::ptrdiff_t(offset));
     return Status::success();
   };
   if (Status s = writePsd(sink, options, picture); !s) return s;
@@ -411,17 +491,14 @@ Result<std::vector<uint8_t>> psdDocument(const PsdOptions& options, const Pictur
 }
 
 Status writePsdFile(const std::string& path, const PsdOptions& options, const Picture& picture,
-                    const PsdProgress& progress) {
+                    const PsdProgress& progress, int processors) {
   if (Status valid = checkPsdOptions(options); !valid) return valid;
   Result<TemporaryFile> file = TemporaryFile::create(path);
   if (!file) return file.status();
-  uint64_t offset = 0;
-  const PsdSink sink = [&](std::span<const uint8_t> bytes) {
-    Status s = file->writeAt(offset, {reinterpret_cast<const char*>(bytes.data()), bytes.size()});
-    offset += bytes.size();
-    return s;
+  const PsdSink sink = [&file](uint64_t offset, std::span<const uint8_t> bytes) {
+    return file->writeAt(offset, {reinterpret_cast<const char*>(bytes.data()), bytes.size()});
   };
-  if (Status s = writePsd(sink, options, picture, progress); !s) return s;
+  if (Status s = writePsd(sink, options, picture, progress, processors); !s) return s;
   return file->commit();
 }
 

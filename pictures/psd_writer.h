@@ -2,10 +2,10 @@
 // result with its transparency, and a flattened composite of that layer over a checkerboard.
 // The document is an RGB image of 8, 16 or 32 bits per channel; every integer is big-endian.
 //
-// The sections are built by plain functions a test can call alone; writePsd streams the whole
-// document to a sink in chunks of about a megabyte, so that a large export never needs a copy
-// of the file in memory, and writePsdFile sends those chunks to a temporary file beside the
-// target that replaces it only when everything was written.
+// The sections are built by plain functions a test can call alone; writePsd hands the document
+// to a sink in pieces of a few hundred kilobytes, each at its place in the file, so that a large
+// export never needs a copy of the file in memory, and writePsdFile writes those pieces into a
+// temporary file beside the target that replaces it only when everything was written.
 #pragma once
 
 #include <cstdint>
@@ -17,7 +17,6 @@
 
 #include "base/status.h"
 #include "pictures/jpeg_thumbnail.h"
-#include "pictures/rgba.h"
 
 namespace orichalcumite {
 
@@ -39,8 +38,11 @@ struct PsdOptions {
   std::optional<CalendarDate> created;  // the IPTC date; none takes today
 };
 
-// Where the document's bytes go, in order. A failure ends the export with that status.
-using PsdSink = std::function<Status(std::span<const uint8_t> bytes)>;
+// Where the document's bytes go: `bytes` belong at byte `offset` of the file. Pieces arrive
+// in no particular order and, when the writer uses several threads, at the same time (for
+// separate ranges); together they cover the file once. A failure ends the export with that
+// status.
+using PsdSink = std::function<Status(uint64_t offset, std::span<const uint8_t> bytes)>;
 // Told the share of the document written so far (0..1); false asks the export to stop.
 using PsdProgress = std::function<bool(double fraction)>;
 
@@ -74,16 +76,9 @@ int psdCompositePlaneCount(int bytesPerChannel);
 // The size of the whole file.
 uint64_t psdFileSize(const PsdOptions& options);
 
-// One row of a layer channel in file form. `row` holds the layer's pixels in 0..1 units (the
-// stored values of an 8- or 16-bit picture, as readPicturePixel gives them); `plane` is 0..2
-// for red, green, blue and 3 for transparency. 8 bits: the stored byte; 16 bits: the stored
-// value on the 0..32768 scale doubled, with 32768 written as 65535; 32 bits: the float.
-// `out` takes row.size() × bytesPerChannel bytes.
-void psdLayerChannelRow(std::span<const Rgba> row, int plane, int bytesPerChannel, uint8_t* out);
-// One row of a composite plane: the layer over a checkerboard of 8 × 8 squares whose colour
-// is psdCheckerboard… for pixel (x, y); plane 3 (and 4) is the transparency itself.
-void psdCompositeRow(std::span<const Rgba> row, int y, int plane, int bytesPerChannel,
-                     uint8_t* out);
+// A 16-bit value in the file: the internal 0..32768 (clamped into it) doubled, with 32768
+// written as 65535.
+uint16_t psdFileValue16(int internal);
 
 // The composite arithmetic of one channel value, on each depth's scale. 8 bits: channel and
 // alpha 0..255 over 255 or 204; 16 bits: 0..32768 over 32640 or 26112, shifted by 15;
@@ -92,16 +87,19 @@ uint8_t psdComposite8(int x, int y, int channel, int alpha);
 uint16_t psdComposite16(int x, int y, int channel, int alpha);
 float psdCompositeFloat(int x, int y, float channel, float alpha);
 
-// Streams the document of level 0 of `picture` (rgba8, rgba16 or rgbaFloat to match
-// options.bytesPerChannel, of the options' size) to `sink`. Stops at the first failing sink
-// call, or when `progress` says so (StatusCode::cancelled).
+// Writes the document of level 0 of `picture` (rgba8, rgba16 or rgbaFloat to match
+// options.bytesPerChannel, of the options' size) to `sink`: the fixed sections first, then
+// the pixels in bands of rows, each band read from the picture once and written to the four
+// layer channels and the composite's planes at their places, on up to `processors` threads
+// (0 asks the system). Stops at the first failing sink call, or when `progress` (called on
+// the calling thread only) says so (StatusCode::cancelled).
 Status writePsd(const PsdSink& sink, const PsdOptions& options, const Picture& picture,
-                const PsdProgress& progress = {});
+                const PsdProgress& progress = {}, int processors = 0);
 // The whole document in memory (tests and small documents).
 Result<std::vector<uint8_t>> psdDocument(const PsdOptions& options, const Picture& picture);
 // Writes the document to `path` through a temporary file beside it: on any failure, a
 // cancel included, the file that was there is left as it was and nothing else remains.
 Status writePsdFile(const std::string& path, const PsdOptions& options, const Picture& picture,
-                    const PsdProgress& progress = {});
+                    const PsdProgress& progress = {}, int processors = 0);
 
 }  // namespace orichalcumite

@@ -332,13 +332,10 @@ TEST(PsdPixels, compositeArithmeticOnEachScale) {
   EXPECT_FLOAT_EQ(psdCompositeFloat(0, 0, 3.0f, 2.0f), 3.0f);  // alpha clamped
 
   // 16 bits: the internal 0..32768 doubled, its top written as 65535.
-  const Rgba row[] = {{0.5f, 1.0f, 32767.0f / 32768, 0.0f}};
-  uint8_t out[2] = {};
-  const uint16_t expected[] = {32768, 65535, 65534};
-  for (int plane = 0; plane < 3; ++plane) {
-    psdLayerChannelRow(row, plane, 2, out);
-    EXPECT_EQ((out[0] << 8) | out[1], expected[plane]) << plane;
-  }
+  EXPECT_EQ(psdFileValue16(16384), 32768);
+  EXPECT_EQ(psdFileValue16(32767), 65534);
+  EXPECT_EQ(psdFileValue16(32768), 65535);
+  EXPECT_EQ(psdFileValue16(40000), 65535);
 }
 
 TEST(PsdOptionsCheck, refusesDocumentsTheFormatCannotHold) {
