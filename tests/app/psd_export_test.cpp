@@ -284,6 +284,15 @@ TEST_F(PsdProgramTest, aDocumentThatCannotBeWrittenStopsTheRunFirst) {
     EXPECT_EQ(r.exitCode, 2) << c.what;
     EXPECT_FALSE(fs::exists(dir.file("out.png"))) << c.what;
   }
+  // Wider than a PSD document can be: refused once the image is read, before the run.
+  Image wide = *Image::make(30001, 1, 3, false, SampleType::uint8);
+  std::string error;
+  ASSERT_TRUE(writeImageFile(dir.file("wide.png"), wide, &error)) << error;
+  const testing::ProgramRun r =
+      render(dir.file("wide.png"), {"-o", dir.file("out.png"), "--psd", dir.file("wide.psd")});
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_NE(r.err.find("30000"), std::string::npos) << r.err;
+  EXPECT_FALSE(fs::exists(dir.file("out.png")));
 }
 
 #endif

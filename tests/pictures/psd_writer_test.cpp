@@ -8,6 +8,7 @@
 #include <OpenImageIO/imageio.h>
 
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -365,7 +366,7 @@ TEST(PsdFile, aFailedOrCancelledWriteKeepsTheOldFile) {
   const auto picture = createPicture(700, 600, PictureKind::rgba8, WrapMode::noPyramid);
   const PsdOptions o = optionsFor(700, 600, 1);
 
-  static int writesLeft;
+  static std::atomic<int> writesLeft;
   writesLeft = 1;
   const WriteAtFunction previous =
       setWriteFunctionForTests([](int fd, const void* data, size_t size, off_t offset) -> ssize_t {
