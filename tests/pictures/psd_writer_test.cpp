@@ -166,7 +166,7 @@ double fileValue(const std::vector<uint8_t>& bytes, size_t offset, size_t index,
   }
   float v = 0;
   r.f32(&v);
-  return v;
+  return double(v);
 }
 
 // Runs a command, giving back its exit status and what it printed.
