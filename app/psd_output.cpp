@@ -87,6 +87,7 @@ PsdExportSource psdExportSource(const PsdOutput& output) {
   source.picture = output.source;
   source.greyscale = output.greyscale;
   source.editableTransparency = !output.alpha.empty();
+  source.keepSourceAlpha = !output.alpha.empty();
   if (!output.selection.empty()) {
     source.mask = output.selection;
   } else if (!output.alpha.empty()) {

@@ -58,10 +58,13 @@ class PsdRenderTarget final : public RenderSource {
     }
   }
   void write(const Rect32& rect, const float* rgba, int32_t stride) override {
+    const Picture* source = request_.source.keepSourceAlpha ? request_.source.picture : nullptr;
     for (int32_t y = rect.top; y < rect.bottom; ++y) {
       const float* in = rgba + static_cast<ptrdiff_t>(y - rect.top) * stride;
-      for (int32_t x = rect.left; x < rect.right; ++x, in += 4)
-        output_.writeFloat(x, y, 0, {in[0], in[1], in[2], in[3]});
+      for (int32_t x = rect.left; x < rect.right; ++x, in += 4) {
+        const float coverage = source ? source->readPicturePixel(x, y, 0).alpha : 1.0f;
+        output_.writeFloat(x, y, 0, {in[0], in[1], in[2], in[3] * coverage});
+      }
     }
   }
   bool cancelled() override { return request_.cancel && request_.cancel->load(); }

@@ -33,6 +33,10 @@ struct PsdExportSource {
   bool maskIsSelection = true;
   bool greyscale = false;
   bool editableTransparency = false;
+  // The layer keeps the source's transparency: each result alpha is multiplied by the source
+  // pixel's, so that what was transparent stays so (the host program writes an image's alpha
+  // back unchanged, and its document shows the same).
+  bool keepSourceAlpha = false;
 };
 
 enum class PsdExportStage { rendering, writing };

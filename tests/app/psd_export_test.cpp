@@ -43,7 +43,7 @@ bool psdToolsPresent() {
 
 // psd-tools' reading of `psd` against the pixels of `picture`: "ok\n" when they agree.
 std::string psdToolsVerdict(const std::string& psd, const Picture& picture, double tolerance,
-                            const testing::ScratchDir& dir) {
+                            const testing::ScratchDir& dir, bool visibleOnly = false) {
   std::vector<float> reference;
   for (int y = 0; y < picture.height(); ++y)
     for (int x = 0; x < picture.width(); ++x) {
@@ -55,7 +55,8 @@ std::string psdToolsVerdict(const std::string& psd, const Picture& picture, doub
       .write(reinterpret_cast<const char*>(reference.data()),
              std::streamsize(reference.size() * sizeof(float)));
   return run(std::string(ORICHALCUMITE_PSD_PYTHON) + " " + ORICHALCUMITE_PSD_TOOLS_CHECK + " '" +
-             psd + "' '" + referencePath + "' " + std::to_string(tolerance))
+             psd + "' '" + referencePath + "' " + std::to_string(tolerance) +
+             (visibleOnly ? " visible" : ""))
       .second;
 }
 
@@ -182,11 +183,13 @@ TEST(PsdOutput, theMaskIsTheSelectionElseTheImagesCoverage) {
   PsdExportSource s = psdExportSource(output);
   EXPECT_TRUE(s.mask.empty());
   EXPECT_FALSE(s.editableTransparency);
+  EXPECT_FALSE(s.keepSourceAlpha);
   output.alpha = alpha;
   s = psdExportSource(output);
   EXPECT_EQ(s.mask.data(), alpha.data());
   EXPECT_FALSE(s.maskIsSelection);
   EXPECT_TRUE(s.editableTransparency);
+  EXPECT_TRUE(s.keepSourceAlpha);
   output.selection = selection;
   s = psdExportSource(output);
   EXPECT_EQ(s.mask.data(), selection.data());
@@ -265,6 +268,35 @@ TEST_F(PsdProgramTest, writesTheDocumentAtTheInputsDepth) {
                                    psd + "\"); print(p.depth, p.width, p.height, p[0].name)'");
     EXPECT_EQ(out, std::string(c.depth) + " 40 30 layer 1\n") << c.input;
   }
+}
+
+// With the run's seed the layer is the run's result: its colours, and the image's own
+// transparency, which the run keeps. (Fully transparent pixels keep the input's colour in the
+// run and the material's in the layer; neither shows.)
+TEST_F(PsdProgramTest, theLayerOfAnImageWithTransparencyIsTheRunsResult) {
+  Image image = *Image::make(40, 30, 4, true, SampleType::uint8);
+  for (int y = 0; y < 30; ++y)
+    for (int x = 0; x < 40; ++x) {
+      for (int c = 0; c < 3; ++c) image.setSample(x, y, c, (x * 6 + y * 4 + c * 50) % 256);
+      const bool inside = x >= 6 && x < 34 && y >= 5 && y < 25;
+      image.setSample(x, y, 3, inside ? 255 : (x + y) % 2 == 0 ? 0 : 120);
+    }
+  std::string error;
+  ASSERT_TRUE(writeImageFile(dir.file("rgba.png"), image, &error)) << error;
+  const std::string psd = dir.file("rgba.psd");
+  const testing::ProgramRun r =
+      render(dir.file("rgba.png"), {"-o", dir.file("out.png"), "--psd", psd, "--set", "radius=6"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  if (!psdToolsPresent()) GTEST_SKIP() << "psd-tools is not installed";
+  auto result = readImageFile(dir.file("out.png"), &error);
+  ASSERT_TRUE(result) << error;
+  auto reference = createPicture(40, 30, PictureKind::rgbaFloat, WrapMode::noPyramid);
+  for (int y = 0; y < 30; ++y)
+    for (int x = 0; x < 40; ++x) {
+      const auto unit = [&](int c) { return float(result->sample(x, y, c) / 255.0); };
+      reference->writeFloat(x, y, 0, {unit(0), unit(1), unit(2), unit(3)});
+    }
+  EXPECT_EQ(psdToolsVerdict(psd, *reference, 1e-6, dir, true), "ok\n");
 }
 
 TEST_F(PsdProgramTest, aDocumentThatCannotBeWrittenStopsTheRunFirst) {

@@ -1,10 +1,11 @@
 """Reads a PSD document with psd-tools and compares it with the picture it was made from.
 
-usage: psd_tools_check.py DOCUMENT.psd REFERENCE.raw TOLERANCE
+usage: psd_tools_check.py DOCUMENT.psd REFERENCE.raw TOLERANCE [visible]
 
 REFERENCE.raw holds the layer's pixels as little-endian float32 red, green, blue, alpha, row
 by row, in 0..1 (any value for 32-bit documents). Prints one line per problem and exits 1,
-or prints "ok" and exits 0.
+or prints "ok" and exits 0. With "visible", colours are compared only where the reference's
+alpha is above 0 (a fully transparent pixel's colour is never seen).
 """
 
 import sys
@@ -15,6 +16,7 @@ from psd_tools import PSDImage
 
 def main():
     path, reference_path, tolerance = sys.argv[1], sys.argv[2], float(sys.argv[3])
+    visible_only = len(sys.argv) > 4 and sys.argv[4] == "visible"
     psd = PSDImage.open(path)
     problems = []
     layers = list(psd)
@@ -34,7 +36,10 @@ def main():
         if pixels.shape != reference.shape:
             problems.append(f"layer pixels of shape {pixels.shape}")
         else:
-            difference = float(np.max(np.abs(pixels.astype(np.float64) - reference)))
+            difference = np.abs(pixels.astype(np.float64) - reference)
+            if visible_only:
+                difference[..., :3] *= (reference[..., 3:] > 0)
+            difference = float(np.max(difference))
             if difference > tolerance:
                 problems.append(f"layer pixels differ by up to {difference}")
     for problem in problems:
