@@ -12,10 +12,12 @@
 #include <optional>
 
 #include "app/action_file.h"
+#include "app/host_pixels.h"
 #include "app/host_session.h"
 #include "app/image_files.h"
 #include "app/plugin_module.h"
 #include "app/preset_files.h"
+#include "app/psd_output.h"
 #include "app/setting_arguments.h"
 #include "base/replace_file.h"
 #include "base/status.h"
@@ -354,6 +356,7 @@ Status checkRenderFiles(const RenderRequest& request, const std::string& moduleP
   if (!request.record.empty()) destinations.push_back({"the record", request.record});
   if (!request.savePreset.empty())
     destinations.push_back({"the preset to save", request.savePreset});
+  if (!request.psd.empty()) destinations.push_back({"the PSD document", request.psd});
 
   for (const RolePath& source : sources)
     if (Status status = checkSource(source); !status) return status;
@@ -369,6 +372,9 @@ Status checkRenderFiles(const RenderRequest& request, const std::string& moduleP
       !equalsIgnoringCase(std::filesystem::path(request.savePreset).extension().string(), ".q5q"))
     return {StatusCode::invalidArgument,
             "the preset to save " + request.savePreset + " must end in .q5q"};
+  if (!request.psd.empty() &&
+      !equalsIgnoringCase(std::filesystem::path(request.psd).extension().string(), ".psd"))
+    return {StatusCode::invalidArgument, "the PSD document " + request.psd + " must end in .psd"};
 
   std::vector<FileIdentity> sourceIds;
   for (const RolePath& source : sources) sourceIds.push_back(identityOf(source.path));
@@ -476,6 +482,22 @@ int renderCommand(const RenderRequest& request, const std::atomic<bool>& cancel)
     selection = std::move(*mask);
   }
 
+  // The PSD document renders over the image as it was read, which the run changes in place.
+  std::unique_ptr<Picture> psdSource;
+  std::vector<uint8_t> psdAlpha;
+  if (!request.psd.empty()) {
+    PsdOptions psdOptions;
+    psdOptions.width = image->width();
+    psdOptions.height = image->height();
+    psdOptions.bytesPerChannel = psdBytesPerChannel(image->type());
+    if (Status fits = checkPsdOptions(psdOptions); !fits)
+      return failed(kExitBadInput,
+                    "cannot write the PSD document " + request.psd + ": " + fits.message());
+    psdSource = psdSourcePicture(*image);
+    if (!psdSource) return failed(kExitBadInput, "not enough memory for the PSD document");
+    if (image->hasAlpha()) psdAlpha = alphaBytes(*image);
+  }
+
   ProgressBar bar(!request.quiet && isatty(STDERR_FILENO));
   SessionOptions options;
   if (module->pipl().hasFilterCases) options.filterCases = module->pipl().filterCases;
@@ -502,7 +524,7 @@ int renderCommand(const RenderRequest& request, const std::atomic<bool>& cancel)
   // output behind.
   std::optional<TemporaryFile> record;
   std::optional<Descriptor> recorded;
-  if (!request.record.empty() || !request.savePreset.empty()) {
+  if (!request.record.empty() || !request.savePreset.empty() || !request.psd.empty()) {
     recorded = session->recordedDescriptor(&error);
     if (!recorded) {
       printError(error.empty() ? "the module handed back no settings to record"
@@ -532,6 +554,26 @@ int renderCommand(const RenderRequest& request, const std::atomic<bool>& cancel)
   if (!request.savePreset.empty() &&
       !writePresetFile(request.savePreset, *recorded, *image, &error))
     return failed(kExitBadInput, error);
+  if (!request.psd.empty()) {
+    ProgressBar psdBar(!request.quiet && isatty(STDERR_FILENO));
+    PsdOutput psd;
+    psd.path = request.psd;
+    psd.recorded = &*recorded;
+    psd.source = psdSource.get();
+    psd.selection = selection;
+    psd.alpha = psdAlpha;
+    psd.greyscale = image->isGrey();
+    psd.files = {request.environment, request.texture};
+    // Rendering takes most of an export, writing the rest.
+    psd.progress = [&psdBar](PsdExportStage stage, double fraction) {
+      const double whole =
+          stage == PsdExportStage::rendering ? 0.8 * fraction : 0.8 + 0.2 * fraction;
+      psdBar.update(static_cast<int32_t>(whole * 1000), 1000);
+    };
+    psd.cancel = &cancel;
+    if (!writePsdOutput(psd, &error))
+      return failed(cancel.load() ? kExitCancelled : kExitBadInput, error);
+  }
   if (request.timing) {
     const auto seconds = [](Clock::duration d) { return std::chrono::duration<double>(d).count(); };
     std::fprintf(stderr, "timing: read %.3f s, filter %.3f s, write %.3f s\n",

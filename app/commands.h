@@ -22,6 +22,7 @@ struct RenderRequest {
   std::string record;                 // action file to write, or empty
   std::string preset;                 // settings file to play as the effect, or empty
   std::string savePreset;             // .q5q preset to write after a successful run, or empty
+  std::string psd;                    // layered PSD document to write after the run, or empty
   bool last = false;                  // no descriptor: the module's own last settings
   std::string plugin;                 // module path, or empty for the one beside the program
   std::string environment;            // environment picture file, or empty

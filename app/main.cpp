@@ -64,6 +64,9 @@ Options of render:
                           --action, --preset, --environment or --texture
   --save-preset FILE.q5q  after a successful run, save the effect it used as a preset with a
                           128 x 128 thumbnail of the result
+  --psd FILE.psd          after a successful run, also write the effect as a layered PSD
+                          document (one layer "layer 1" over the input image's selection,
+                          and a composite over a checkerboard) at the input's bit depth
   --record FILE           write the settings the module used as an action file
   --dialog                let the module show its dialog
   --plugin MODULE         the filter module (default: Orichalcumite.8bf beside this program)
@@ -169,6 +172,8 @@ int render(int argc, char** argv) {
       request.preset = value;
     } else if (args.option("--save-preset", "", &value, &error)) {
       request.savePreset = value;
+    } else if (args.option("--psd", "", &value, &error)) {
+      request.psd = value;
     } else if (args.option("--record", "", &value, &error)) {
       request.record = value;
     } else if (args.option("--plugin", "", &value, &error)) {

@@ -2,6 +2,8 @@
 # Installs every Debian package the project needs to build, test and run
 # (with --bench also those the benchmarks need). clang with its sanitizer and libFuzzer
 # runtimes and llvm-14 (for llvm-symbolizer, readable reports) serve build-sanitize/.
+# The PSD tests read their documents back with psd-tools (Debian's python3-psd-tools, which
+# Debian's own /usr/bin/python3 imports) and ImageMagick.
 # Safe to run again: packages already present are left alone. Needs root (or sudo).
 set -euo pipefail
 
@@ -14,6 +16,7 @@ packages=(
   libjpeg62-turbo-dev libglib2.0-dev
   libimage-exiftool-perl
   python3
+  python3-psd-tools imagemagick
   clang libclang-rt-14-dev llvm-14
 )
 
