@@ -2,6 +2,7 @@
 # Installs every Debian package the project needs to build, test and run
 # (with --bench also those the benchmarks need). clang with its sanitizer and libFuzzer
 # runtimes and llvm-14 (for llvm-symbolizer, readable reports) serve build-sanitize/.
+# chromium loads the gallery pages in the tests (headless) and in scripts/gallery-screenshot.sh.
 # Safe to run again: packages already present are left alone. Needs root (or sudo).
 set -euo pipefail
 
@@ -15,6 +16,7 @@ packages=(
   libimage-exiftool-perl
   python3
   clang libclang-rt-14-dev llvm-14
+  chromium
 )
 
 if [ "${1:-}" = "--bench" ]; then packages+=(gegl); fi
