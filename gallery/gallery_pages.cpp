@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <optional>
+#include <set>
 #include <string_view>
 #include <system_error>
 
@@ -54,15 +55,25 @@ class PageFiles {
     return PageFiles(images, std::move(file.value()));
   }
 
-  // Where the thumbnail of the file `name` goes.
-  std::string thumbnailPath(std::string_view name) const {
-    return (images_ / (std::string(withoutExtension(sanitisedFileName(name))) + ".jpg")).string();
+  // The thumbnail name (without ".jpg") of the file `name`, not yet used on this page: files
+  // that differ only in their extension ("a.png", "a.jpg") or in what sanitising changes
+  // would otherwise share one thumbnail, and all but one cell would show the wrong picture.
+  std::string claimThumbnail(std::string_view name) {
+    const std::string stem = thumbnailStem(name);
+    std::string candidate = stem;
+    for (int n = 2; !claimed_.insert(candidate).second; ++n)
+      candidate = stem + " (" + std::to_string(n) + ")";
+    return candidate;
   }
 
-  // No thumbnail for `name`: an old one would show a picture the file no longer holds.
-  void removeThumbnail(std::string_view name) const {
+  std::string thumbnailPath(std::string_view thumbnail) const {
+    return (images_ / (std::string(thumbnail) + ".jpg")).string();
+  }
+
+  // No thumbnail for a cell: an old one would show a picture the file no longer holds.
+  void removeThumbnail(std::string_view thumbnail) const {
     std::error_code ec;
-    fs::remove(thumbnailPath(name), ec);
+    fs::remove(thumbnailPath(thumbnail), ec);
   }
 
   Status finish(const std::string& text) {
@@ -77,6 +88,7 @@ class PageFiles {
 
   fs::path images_;
   TemporaryFile page_;
+  std::set<std::string> claimed_;
 };
 
 // One presets or pictures page at a time.
@@ -143,17 +155,18 @@ std::string settingsProblem(const std::string& name, const SettingsFileResult& r
   return line;
 }
 
-// Writes `picture` as the thumbnail of `name`; false, with a line in the report, on failure.
-bool writeThumbnail(const PageFiles& files, std::string_view name, const Picture& picture,
-                    PageReport& report) {
-  const Status written = writeJpegFile(picture, files.thumbnailPath(name), kThumbnailQuality);
+// Writes `picture` as `thumbnail`, the thumbnail of the file `name`; false, with a line in the
+// report, on failure.
+bool writeThumbnail(const PageFiles& files, const std::string& thumbnail, std::string_view name,
+                    const Picture& picture, PageReport& report) {
+  const Status written = writeJpegFile(picture, files.thumbnailPath(thumbnail), kThumbnailQuality);
   if (written) {
     ++report.thumbnails;
     return true;
   }
   report.problems.push_back("cannot write the thumbnail of " + std::string(name) + ": " +
                             written.message());
-  files.removeThumbnail(name);
+  files.removeThumbnail(thumbnail);
   return false;
 }
 
@@ -199,24 +212,25 @@ Result<PageReport> writePresetsPage(const std::string& sourceFolder, const std::
   PageWriter page(PageKind::presets, headingFolder(sourceFolder));
   page.start();
   for (const std::string& name : *names) {
+    const std::string thumbnail = files->claimThumbnail(name);
     EffectSettings preset = factoryEffect();
     const SettingsFileResult read =
         readSettingsFile((fs::path(sourceFolder) / name).string(), SettingsReadMode::load, preset);
     std::pair<std::string, std::string> captions;
     if (read.code != 0) {
       report.problems.push_back(settingsProblem(name, read));
-      files->removeThumbnail(name);
+      files->removeThumbnail(thumbnail);
     } else {
       captions = presetCaptionLines(preset);
       if (read.thumbnail) {
-        writeThumbnail(*files, name, *read.thumbnail, report);
+        writeThumbnail(*files, thumbnail, name, *read.thumbnail, report);
       } else {
         report.problems.push_back("the preset " + name + " holds no preview");
-        files->removeThumbnail(name);
+        files->removeThumbnail(thumbnail);
       }
     }
     page.addCell(name, kGalleryThumbnailSide, kGalleryThumbnailSide, captions.first,
-                 captions.second);
+                 captions.second, thumbnail);
     ++report.cells;
   }
   page.end();
@@ -238,17 +252,18 @@ Result<PageReport> writePicturesPage(const std::string& sourceFolder, const std:
   PageWriter page(PageKind::pictures, headingFolder(sourceFolder));
   page.start();
   for (const std::string& name : *names) {
+    const std::string thumbnailName = files->claimThumbnail(name);
     PictureSize cell{kGalleryThumbnailSide, kGalleryThumbnailSide};
     const std::unique_ptr<Picture> thumbnail =
         pictureThumbnail((fs::path(sourceFolder) / name).string(), kGalleryThumbnailSide);
     if (thumbnail) {
       cell = fittedSize(thumbnail->width(), thumbnail->height(), kGalleryThumbnailSide);
-      writeThumbnail(*files, name, *thumbnail, report);
+      writeThumbnail(*files, thumbnailName, name, *thumbnail, report);
     } else {
       report.problems.push_back("cannot read the picture " + name);
-      files->removeThumbnail(name);
+      files->removeThumbnail(thumbnailName);
     }
-    page.addCell(name, cell.width, cell.height);
+    page.addCell(name, cell.width, cell.height, {}, {}, thumbnailName);
     ++report.cells;
   }
   page.end();
@@ -277,6 +292,7 @@ Result<PageReport> writeMemoryDotsPage(const std::string& pagePath,
     char nameText[32];
     std::snprintf(nameText, sizeof nameText, "dot %d.jpg", dot);
     const std::string name = nameText;
+    const std::string thumbnail = files->claimThumbnail(name);
     // A copy of the factory effect takes the dot, so nothing of the user's effect changes.
     EffectSettings effect = factoryEffect();
     EffectPictures pictures;
@@ -291,10 +307,10 @@ Result<PageReport> writeMemoryDotsPage(const std::string& pagePath,
       if (!rendered) report.problems.push_back("cannot render memory dot " + std::to_string(dot));
     }
     if (rendered)
-      writeThumbnail(*files, name, *rendered, report);
+      writeThumbnail(*files, thumbnail, name, *rendered, report);
     else
-      files->removeThumbnail(name);
-    page.addCell(name, size.width, size.height);
+      files->removeThumbnail(thumbnail);
+    page.addCell(name, size.width, size.height, {}, {}, thumbnail);
     ++report.cells;
   }
   page.end();

@@ -136,6 +136,10 @@ std::string sanitisedFileName(std::string_view name) {
   return out;
 }
 
+std::string thumbnailStem(std::string_view name) {
+  return std::string(withoutExtension(sanitisedFileName(name)));
+}
+
 std::string_view withoutExtension(std::string_view name) {
   const size_t dot = name.rfind('.');
   return dot == std::string_view::npos ? name : name.substr(0, dot);

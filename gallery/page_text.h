@@ -27,6 +27,10 @@ std::string urlEscape(std::string_view text);
 // (byte AND 127) + 32, or an underscore where that would be a full stop or not ASCII.
 std::string sanitisedFileName(std::string_view name);
 
+// The name of the thumbnail of the file `name` in the thumbnail folder, without its ".jpg":
+// the sanitised name without its last extension.
+std::string thumbnailStem(std::string_view name);
+
 // `name` without its last extension (from its last full stop on); the whole name when it has
 // no full stop.
 std::string_view withoutExtension(std::string_view name);

@@ -73,17 +73,17 @@ void PageWriter::start() {
   column_ = 1;
 }
 
-void PageWriter::imageTag(std::string_view name, std::string_view extension, int width, int height,
-                          bool withAlternative) {
+void PageWriter::imageTag(std::string_view file, std::string_view extension, int width, int height,
+                          std::optional<std::string_view> alternative) {
   text_ += "<img src=\"";
   text_ += kWebImagesFolder;
   text_ += "/";
-  text_ += urlEscape(withoutExtension(sanitisedFileName(name)));
+  text_ += urlEscape(file);
   text_ += extension;
   text_ += "\"";
-  if (withAlternative) {
+  if (alternative) {
     text_ += " alt=\"";
-    text_ += entityEscape(withoutExtension(name));
+    text_ += entityEscape(*alternative);
     text_ += extension;
     text_ += "\"";
   }
@@ -102,6 +102,11 @@ void PageWriter::addCaption(std::string_view caption) {
 
 void PageWriter::addCell(std::string_view name, int width, int height, std::string_view caption1,
                          std::string_view caption2) {
+  addCell(name, width, height, caption1, caption2, thumbnailStem(name));
+}
+
+void PageWriter::addCell(std::string_view name, int width, int height, std::string_view caption1,
+                         std::string_view caption2, std::string_view thumbnail) {
   // The memory-dots page leaves its rows unopened; browsers place the cells in rows anyway.
   if (column_ == 1 && kind_ != PageKind::memoryDots) {
     text_ += "<tr>";
@@ -119,7 +124,7 @@ void PageWriter::addCell(std::string_view name, int width, int height, std::stri
   text_ += "<tr>";
   text_ += kCrLf;
   text_ += "<td colspan=\"3\">";
-  imageTag("top.gif", ".gif", frameWidth, 2, false);
+  imageTag("top", ".gif", frameWidth, 2);
   text_ += "</td>";
   text_ += kCrLf;
   text_ += "</tr>";
@@ -127,15 +132,15 @@ void PageWriter::addCell(std::string_view name, int width, int height, std::stri
   text_ += "<tr>";
   text_ += kCrLf;
   text_ += "<td>";
-  imageTag("left.gif", ".gif", 3, height, false);
+  imageTag("left", ".gif", 3, height);
   text_ += "</td>";
   text_ += kCrLf;
   text_ += "<td>";
-  imageTag(name, ".jpg", width, height, true);
+  imageTag(thumbnail, ".jpg", width, height, withoutExtension(name));
   text_ += "</td>";
   text_ += kCrLf;
   text_ += "<td>";
-  imageTag("right.gif", ".gif", 3, height, false);
+  imageTag("right", ".gif", 3, height);
   text_ += "</td>";
   text_ += kCrLf;
   text_ += "</tr>";
@@ -143,7 +148,7 @@ void PageWriter::addCell(std::string_view name, int width, int height, std::stri
   text_ += "<tr>";
   text_ += kCrLf;
   text_ += "<td colspan=\"3\">";
-  imageTag("bottom.gif", ".gif", frameWidth, 5, false);
+  imageTag("bottom", ".gif", frameWidth, 5);
   text_ += "</td>";
   text_ += kCrLf;
   text_ += "</tr>";

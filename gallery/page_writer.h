@@ -7,6 +7,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -41,6 +42,10 @@ class PageWriter {
   // and `caption2` go to the caption row (shown only on the presets page).
   void addCell(std::string_view name, int width, int height, std::string_view caption1 = {},
                std::string_view caption2 = {});
+  // The same with the thumbnail "web_images/<thumbnail>.jpg" named by the caller (a name the
+  // file system holds; the page escapes it).
+  void addCell(std::string_view name, int width, int height, std::string_view caption1,
+               std::string_view caption2, std::string_view thumbnail);
   // Fills the open row with empty cells and closes the table and the page.
   void end();
 
@@ -48,8 +53,10 @@ class PageWriter {
 
  private:
   void addCaption(std::string_view caption);
-  void imageTag(std::string_view name, std::string_view extension, int width, int height,
-                bool withAlternative);
+  // An image of "web_images" named `file` + `extension`; with `alternative` (a name without
+  // extension) its alternative text is that name and the extension.
+  void imageTag(std::string_view file, std::string_view extension, int width, int height,
+                std::optional<std::string_view> alternative = std::nullopt);
   void advanceColumn();
   void endRow();
 

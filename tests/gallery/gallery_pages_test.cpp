@@ -214,6 +214,42 @@ TEST_F(GalleryPages, PicturesAreFittedIntoTheirFrames) {
   expectBrowserShows(page("pictures.html"), {"broken", "tall", "wide"}, {"web_images/broken.jpg"});
 }
 
+// Files that would share a thumbnail name (the same name with other extensions, or names
+// that sanitising makes equal) each get one of their own.
+TEST_F(GalleryPages, FilesSharingAThumbnailNameGetTheirOwn) {
+  ASSERT_TRUE(writeJpegFile(*flatPicture(40, 40, 250, 0, 0), (source() / "same.jpg").string(), 95));
+  ASSERT_TRUE(testing::writeTestPicture(
+      (source() / "same.png").string(), 40, 40, 3,
+      [](int, int, int c) { return static_cast<uint8_t>(c == 2 ? 250 : 0); }));
+  ASSERT_TRUE(testing::writeTestPicture((source() / "a:b.png").string(), 20, 20, 3,
+                                        [](int, int, int) { return static_cast<uint8_t>(128); }));
+  ASSERT_TRUE(testing::writeTestPicture((source() / "a_b.png").string(), 20, 20, 3,
+                                        [](int, int, int) { return static_cast<uint8_t>(30); }));
+
+  const Result<PageReport> report = writePicturesPage(source().string(), page("p.html"));
+  ASSERT_TRUE(report) << report.message();
+  EXPECT_EQ(report->thumbnails, 4);
+  const std::string text = fileText(page("p.html"));
+  EXPECT_NE(text.find("src=\"web_images/a%5fb.jpg\" alt=\"a:b.jpg\""), std::string::npos);
+  EXPECT_NE(text.find("src=\"web_images/a%5fb%20%282%29.jpg\" alt=\"a_b.jpg\""), std::string::npos);
+  EXPECT_NE(text.find("src=\"web_images/same.jpg\" alt=\"same.jpg\""), std::string::npos);
+  EXPECT_NE(text.find("src=\"web_images/same%20%282%29.jpg\" alt=\"same.jpg\""), std::string::npos);
+  // "same.jpg" sorts first, so the red picture keeps the plain name.
+  std::unique_ptr<OIIO::ImageInput> red = OIIO::ImageInput::open((images() / "same.jpg").string());
+  std::unique_ptr<OIIO::ImageInput> blue =
+      OIIO::ImageInput::open((images() / "same (2).jpg").string());
+  ASSERT_TRUE(red && blue);
+  ASSERT_EQ(red->spec().nchannels, 3);
+  ASSERT_EQ(blue->spec().nchannels, 3);
+  std::vector<uint8_t> redRow(static_cast<size_t>(red->spec().width) * 3);
+  std::vector<uint8_t> blueRow(static_cast<size_t>(blue->spec().width) * 3);
+  ASSERT_TRUE(red->read_scanline(10, 0, OIIO::TypeDesc::UINT8, redRow.data()));
+  ASSERT_TRUE(blue->read_scanline(10, 0, OIIO::TypeDesc::UINT8, blueRow.data()));
+  EXPECT_GT(redRow[30], 200);
+  EXPECT_GT(blueRow[32], 200);
+  expectBrowserShows(page("p.html"), {"a:b", "a_b", "same", "same"});
+}
+
 TEST_F(GalleryPages, HostileAndForeignNamesStayText) {
   const std::vector<std::string> names = {"<script>alert(1)<\\script>",
                                           "<img src=x onerror=alert(1)>", "a\"b", "Caf\xC3\xA9",
