@@ -12,6 +12,7 @@
 #include "app/gallery_commands.h"
 #include "app/image_files.h"
 #include "app/preset_commands.h"
+#include "app/preset_refresh_command.h"
 #include "base/utf8_text.h"
 
 namespace {
@@ -38,6 +39,7 @@ constexpr const char* kUsage = R"(Usage:
   orichalcumite about [--plugin MODULE]
   orichalcumite preset show FILE [--json]
   orichalcumite preset thumbnail FILE -o OUTPUT
+  orichalcumite presets refresh FOLDER --image IMAGE
   orichalcumite gallery presets FOLDER -o PAGE.html [--open]
   orichalcumite gallery pictures FOLDER -o PAGE.html [--open]
   orichalcumite gallery dots -o PAGE.html --image IMAGE [--open]
@@ -81,6 +83,13 @@ preset show prints what a settings file (.q5q or .q9q preset, memory dot, cached
 holds: its version and every setting by its scripting name (--json: as one JSON object).
 preset thumbnail writes the preview stored in such a file as an image (-o OUTPUT, in the
 format its name asks for); a file without one is bad input.
+
+presets refresh gives every preset in FOLDER (each file whose name holds "q5q" or "q9q", in
+any case) a new 128 x 128 thumbnail of its effect rendered over the centre square of IMAGE,
+and writes it back in the current format; a ".q9q" preset is then renamed to ".q5q" unless
+that name is taken. Read-only presets and files that cannot be read are left exactly as they
+were. It prints one line per preset and a summary; it exits with 1 when any preset could not
+be read, rendered, written or renamed, and uses neither the module nor its saved state.
 
 gallery writes an HTML page of framed thumbnails and, beside it, the folder web_images with
 the thumbnails and frame images: presets shows every .q5q preset of FOLDER with its stored
@@ -225,6 +234,33 @@ std::optional<std::string> pluginOption(int argc, char** argv, int* exitCode) {
   return plugin;
 }
 
+// presets refresh FOLDER --image IMAGE
+int presets(int argc, char** argv) {
+  if (argc < 3 || std::string_view(argv[2]) != "refresh")
+    return usageError(argc < 3 ? "presets needs refresh"
+                               : "unknown presets command " + messageExcerpt(argv[2]));
+  Arguments args(argc, argv, 3);
+  std::string value, error, image;
+  std::vector<std::string> positional;
+  while (!args.done()) {
+    if (args.flag("--help") || args.flag("-h")) {
+      std::fputs(kUsage, stdout);
+      return kExitDone;
+    }
+    if (args.option("--image", "", &value, &error)) {
+      image = value;
+    } else if (args.current().size() > 1 && args.current()[0] == '-') {
+      return usageError("unknown option " + messageExcerpt(args.current()));
+    } else {
+      positional.push_back(args.take());
+    }
+    if (!error.empty()) return usageError(error);
+  }
+  if (positional.size() != 1) return usageError("presets refresh takes one folder");
+  if (image.empty()) return usageError("presets refresh needs a picture (--image IMAGE)");
+  return presetsRefreshCommand(positional.front(), image, gCancel);
+}
+
 // preset show FILE [--json] | preset thumbnail FILE -o OUTPUT
 int preset(int argc, char** argv) {
   if (argc < 3) return usageError("preset needs show or thumbnail");
@@ -317,6 +353,7 @@ int main(int argc, char** argv) {
   if (command == "render") return render(argc, argv);
   if (command == "preset") return preset(argc, argv);
   if (command == "gallery") return gallery(argc, argv);
+  if (command == "presets") return presets(argc, argv);
   if (command == "info" || command == "about") {
     int exitCode = kExitDone;
     auto plugin = pluginOption(argc, argv, &exitCode);

@@ -156,9 +156,9 @@ int presetThumbnailCommand(const std::string& path, const std::string& output) {
   for (int y = 0; y < picture.height(); ++y)
     for (int x = 0; x < picture.width(); ++x) {
       const Rgba p = picture.readPicturePixel(x, y, 0);
-      image->setSample(x, y, 0, p.red * 255.0f);
-      image->setSample(x, y, 1, p.green * 255.0f);
-      image->setSample(x, y, 2, p.blue * 255.0f);
+      image->setSample(x, y, 0, static_cast<double>(p.red * 255.0f));
+      image->setSample(x, y, 1, static_cast<double>(p.green * 255.0f));
+      image->setSample(x, y, 2, static_cast<double>(p.blue * 255.0f));
     }
   if (!writeImageFile(output, *image, &error)) {
     printError(error);

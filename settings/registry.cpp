@@ -40,8 +40,13 @@ struct ErrorHolder {
   void clear() { g_clear_error(&error); }
 };
 
-// Comments are kept so that a note an administrator wrote survives our writes.
+// Comments are kept so that a note an administrator wrote survives our writes. A key file is
+// UTF-8 text: GLib reads zero bytes and broken sequences in places without complaint but does
+// not write them back as it read them, so such a file counts as damaged.
 KeyFilePtr parsedKeyFile(std::string_view text) {
+  if (text.find('\0') != std::string_view::npos ||
+      !g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr))
+    return nullptr;
   KeyFilePtr file(g_key_file_new());
   ErrorHolder failure;
   if (!g_key_file_load_from_data(
@@ -86,6 +91,14 @@ std::optional<std::string> keyFileWithValue(std::string_view text, const std::st
   if (!data) return std::nullopt;
   std::string result(data, length);
   g_free(data);
+  // GLib keeps the lines it read as they were but may read them back differently once written
+  // (control characters, trailing carriage returns): a text that would change any other value
+  // of the key is not written at all.
+  auto before = keyFileValues(text, group);
+  const auto after = keyFileValues(result, group);
+  if (!before || !after) return std::nullopt;
+  (*before)[name] = value;
+  if (*before != *after) return std::nullopt;
   return result;
 }
 

@@ -131,12 +131,19 @@ TEST(KeyFileText, settingAValueKeepsCommentsOtherGroupsAndOtherValues) {
 }
 
 TEST(KeyFileText, damagedTextAndValuesThatAreNotTextAreRefused) {
-  for (const char* damaged : {"value outside a group\n", "[open\n", "[g]\nno equals\n"}) {
+  // GLib reads the last two but would not write them back as they were.
+  for (const std::string& damaged :
+       {std::string("value outside a group\n"), std::string("[open\n"),
+        std::string("[g]\nno equals\n"), std::string("[g]\nk=\x8b\x8a\n"),
+        std::string("[g]\nk=0\r\0\0\nj=1\n", 15)}) {
     EXPECT_FALSE(detail::keyFileValues(damaged, "g")) << damaged;
     EXPECT_FALSE(detail::keyFileWithValue(damaged, "g", "k", "v")) << damaged;
   }
   EXPECT_FALSE(detail::keyFileWithValue("", "g", "k", "\xff\xfe not UTF-8"));
   EXPECT_FALSE(detail::keyFileWithValue("", "g", "k", std::string("nul\0inside", 10)));
+  // GLib reads a value ending in carriage returns, but its rewrite would lose one of them:
+  // refused, not changed.
+  EXPECT_FALSE(detail::keyFileWithValue("[g]\nk=a\r\r\r\nj=1\n", "g", "n", "v"));
   // A missing group is an empty key, not damage.
   EXPECT_TRUE(detail::keyFileValues("[other]\na=b\n", "g")->empty());
 }
