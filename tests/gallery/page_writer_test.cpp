@@ -108,13 +108,6 @@ TEST(PageWriter, SevenPresetsFillTwoRowsWithCaptionsAndSpacers) {
   EXPECT_EQ(skeleton(presetsPage(7)), expected);
 }
 
-TEST(PageWriter, FullRowsNeedNoFillers) {
-  const std::vector<std::string> words = skeleton(presetsPage(10));
-  EXPECT_EQ(std::count(words.begin(), words.end(), "filler"), 0);
-  EXPECT_EQ(std::count(words.begin(), words.end(), "spacer"), 2);
-  EXPECT_EQ(words.back(), "end");
-}
-
 TEST(PageWriter, EmptyFolderGivesHeaderAndEmptyTable) {
   PageWriter page(PageKind::presets, "/data/Presets/");
   page.start();
@@ -129,20 +122,6 @@ TEST(PageWriter, EmptyFolderGivesHeaderAndEmptyTable) {
             std::string::npos);
   const std::string tail = "cellpadding=\"0\" align=\"center\"></table><br>\r\n</body></html>";
   EXPECT_EQ(text.substr(text.size() - tail.size()), tail);
-}
-
-TEST(PageWriter, CellNamesTheThumbnailAndCaptionsTheName) {
-  PageWriter page(PageKind::presets, "/data/");
-  page.start();
-  page.addCell("Gold & Silver.q5q", 88, 88);
-  page.end();
-  const std::string& text = page.text();
-  EXPECT_NE(text.find("<td><img src=\"web_images/Gold%20%26%20Silver.jpg\" alt=\"Gold &amp; "
-                      "Silver.jpg\" width=\"88\" height=\"88\" border=\"0\"></td>"),
-            std::string::npos);
-  EXPECT_NE(text.find("<br><font  size=\"3\" face=\"Gill Sans,Verdana,Helvetica,Arial\">Gold "
-                      "&amp; Silver</font></div></td>\r\n\r\n"),
-            std::string::npos);
 }
 
 TEST(PageWriter, FrameTableSurroundsTheThumbnail) {
