@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "app/commands.h"
+#include "app/gallery_commands.h"
 #include "app/image_files.h"
 #include "app/preset_commands.h"
 #include "app/preset_refresh_command.h"
@@ -39,6 +40,9 @@ constexpr const char* kUsage = R"(Usage:
   orichalcumite preset show FILE [--json]
   orichalcumite preset thumbnail FILE -o OUTPUT
   orichalcumite presets refresh FOLDER --image IMAGE
+  orichalcumite gallery presets FOLDER -o PAGE.html [--open]
+  orichalcumite gallery pictures FOLDER -o PAGE.html [--open]
+  orichalcumite gallery dots -o PAGE.html --image IMAGE [--open]
   orichalcumite --help
 
 render applies the filter module to INPUT and writes OUTPUT in the format its name asks
@@ -89,6 +93,14 @@ and writes it back in the current format; a ".q9q" preset is then renamed to ".q
 that name is taken. Read-only presets and files that cannot be read are left exactly as they
 were. It prints one line per preset and a summary; it exits with 1 when any preset could not
 be read, rendered, written or renamed, and uses neither the module nor its saved state.
+
+gallery writes an HTML page of framed thumbnails and, beside it, the folder web_images with
+the thumbnails and frame images: presets shows every .q5q preset of FOLDER with its stored
+preview and two lines on its glue mode, bevel, texture and environment; pictures shows every
+picture file of FOLDER (.psd, .bmp, .jpg, .jpeg, .png, .gif, .tif); dots renders each stored
+memory dot's effect over IMAGE (reduced to 300 pixels on its larger side). Files that cannot
+be shown keep their cell and are named in a warning. --open opens the page in the desktop's
+browser (xdg-open).
 
 Exit codes: 0 done, 1 the module reported an error, 2 bad usage or unreadable input,
 130 cancelled.
@@ -287,6 +299,46 @@ int preset(int argc, char** argv) {
   return presetThumbnailCommand(positional.front(), output);
 }
 
+// gallery presets FOLDER | gallery pictures FOLDER | gallery dots --image IMAGE; -o PAGE
+int gallery(int argc, char** argv) {
+  if (argc < 3) return usageError("gallery needs presets, pictures or dots");
+  const std::string_view kind = argv[2];
+  if (kind != "presets" && kind != "pictures" && kind != "dots")
+    return usageError("unknown gallery page " + messageExcerpt(kind));
+  Arguments args(argc, argv, 3);
+  GalleryRequest request;
+  std::string value, error;
+  std::vector<std::string> positional;
+  while (!args.done()) {
+    if (args.flag("--help") || args.flag("-h")) {
+      std::fputs(kUsage, stdout);
+      return kExitDone;
+    }
+    if (args.flag("--open")) {
+      request.open = true;
+    } else if (args.option("--output", "-o", &value, &error)) {
+      request.page = value;
+    } else if (kind == "dots" && args.option("--image", "", &value, &error)) {
+      request.image = value;
+    } else if (args.current().size() > 1 && args.current()[0] == '-') {
+      return usageError("unknown option " + messageExcerpt(args.current()));
+    } else {
+      positional.push_back(args.take());
+    }
+    if (!error.empty()) return usageError(error);
+  }
+  if (request.page.empty()) return usageError("gallery needs the page to write (-o PAGE.html)");
+  if (kind == "dots") {
+    if (!positional.empty()) return usageError("gallery dots takes no folder");
+    if (request.image.empty()) return usageError("gallery dots needs an image (--image IMAGE)");
+    return galleryDotsCommand(request);
+  }
+  if (positional.size() != 1)
+    return usageError("gallery " + std::string(kind) + " takes one folder");
+  request.folder = positional.front();
+  return kind == "presets" ? galleryPresetsCommand(request) : galleryPicturesCommand(request);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -305,6 +357,7 @@ int main(int argc, char** argv) {
   }
   if (command == "render") return render(argc, argv);
   if (command == "preset") return preset(argc, argv);
+  if (command == "gallery") return gallery(argc, argv);
   if (command == "presets") return presets(argc, argv);
   if (command == "info" || command == "about") {
     int exitCode = kExitDone;

@@ -44,7 +44,8 @@ class ThumbnailTarget final : public RenderSource {
   void readMask(const Rect32& rect, uint8_t* mask, int32_t stride) const override {
     for (int32_t y = rect.top; y < rect.bottom; ++y)
       for (int32_t x = rect.left; x < rect.right; ++x)
-        mask[(y - rect.top) * stride + (x - rect.left)] = thumbnailSelection(x, y, output_.width());
+        mask[(y - rect.top) * stride + (x - rect.left)] =
+            effectPictureSelection(x, y, output_.width(), output_.height());
   }
   void write(const Rect32& rect, const float* rgba, int32_t stride) override {
     for (int32_t y = rect.top; y < rect.bottom; ++y) {
@@ -66,13 +67,21 @@ class ThumbnailTarget final : public RenderSource {
 }  // namespace
 
 uint8_t thumbnailSelection(int x, int y, int side) {
-  const float inset = static_cast<float>(side) / 8.0f;
-  const float corner = static_cast<float>(side) / 5.0f;
-  const float half = static_cast<float>(side) / 2.0f;
+  return effectPictureSelection(x, y, side, side);
+}
+
+uint8_t effectPictureSelection(int x, int y, int width, int height) {
+  const float shorter = static_cast<float>(std::min(width, height));
+  const float inset = shorter / 8.0f;
+  const float corner = shorter / 5.0f;
+  const float halfWidth = static_cast<float>(width) / 2.0f;
+  const float halfHeight = static_cast<float>(height) / 2.0f;
   // Signed distance from the pixel centre to the rounded rectangle (negative inside).
-  const float halfInner = half - inset - corner;
-  const float dx = std::max(std::fabs(static_cast<float>(x) + 0.5f - half) - halfInner, 0.0f);
-  const float dy = std::max(std::fabs(static_cast<float>(y) + 0.5f - half) - halfInner, 0.0f);
+  const float halfInnerX = halfWidth - inset - corner;
+  const float halfInnerY = halfHeight - inset - corner;
+  const float dx = std::max(std::fabs(static_cast<float>(x) + 0.5f - halfWidth) - halfInnerX, 0.0f);
+  const float dy =
+      std::max(std::fabs(static_cast<float>(y) + 0.5f - halfHeight) - halfInnerY, 0.0f);
   const float distance = std::sqrt(dx * dx + dy * dy) - corner;
   const float coverage = std::clamp(0.5f - distance, 0.0f, 1.0f);
   return static_cast<uint8_t>(std::lround(coverage * 255.0f));
@@ -82,8 +91,17 @@ std::unique_ptr<Picture> renderEffectThumbnail(const EffectSettings& settings,
                                                const EffectPictures& pictures,
                                                RandomGenerator& random, int side,
                                                const Picture* source) {
+  return renderEffectPicture(settings, pictures, random, side, side, source);
+}
+
+std::unique_ptr<Picture> renderEffectPicture(const EffectSettings& settings,
+                                             const EffectPictures& pictures,
+                                             RandomGenerator& random, int width, int height,
+                                             const Picture* source) {
+  if (width <= 0 || height <= 0) return nullptr;
+  if (source && (source->width() < width || source->height() < height)) return nullptr;
   std::unique_ptr<Picture> output =
-      createPicture(side, side, PictureKind::rgba8, WrapMode::noPyramid);
+      createPicture(width, height, PictureKind::rgba8, WrapMode::noPyramid);
   if (!output) return nullptr;
   const std::unique_ptr<RenderInputs> inputs = makeRenderInputs(settings, pictures, random);
   if (!inputs) return nullptr;

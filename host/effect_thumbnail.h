@@ -31,4 +31,17 @@ std::unique_ptr<Picture> renderEffectThumbnail(const EffectSettings& settings,
                                                int side = kEffectThumbnailSide,
                                                const Picture* source = nullptr);
 
+// The selection of a width × height effect picture, 0..255: the thumbnail's rounded rectangle
+// sized by the smaller side (inset by it / 8, corners of radius it / 5) and stretched along
+// the longer one. For a square it is thumbnailSelection.
+uint8_t effectPictureSelection(int x, int y, int width, int height);
+
+// As renderEffectThumbnail for a width × height picture with effectPictureSelection: over
+// `source` (at least width × height, read from its top-left corner) or neutral grey. Null when
+// a side is not positive, memory runs out or the render fails.
+std::unique_ptr<Picture> renderEffectPicture(const EffectSettings& settings,
+                                             const EffectPictures& pictures,
+                                             RandomGenerator& random, int width, int height,
+                                             const Picture* source = nullptr);
+
 }  // namespace orichalcumite

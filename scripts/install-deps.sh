@@ -4,6 +4,7 @@
 # runtimes and llvm-14 (for llvm-symbolizer, readable reports) serve build-sanitize/.
 # The PSD tests read their documents back with psd-tools (Debian's python3-psd-tools, which
 # Debian's own /usr/bin/python3 imports) and ImageMagick.
+# chromium loads the gallery pages in the tests (headless) and in scripts/gallery-screenshot.sh.
 # Safe to run again: packages already present are left alone. Needs root (or sudo).
 set -euo pipefail
 
@@ -18,6 +19,7 @@ packages=(
   python3
   python3-psd-tools imagemagick
   clang libclang-rt-14-dev llvm-14
+  chromium
 )
 
 if [ "${1:-}" = "--bench" ]; then packages+=(gegl); fi
