@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -265,6 +266,7 @@ int16_t renderToHost(ps::FilterRecord& rec, const EffectSettings& s, PluginState
 }
 
 void doStart() {
+  const auto startTime = std::chrono::steady_clock::now();
   CallState& call = callState();
   lockBlocks();
   if (!call.settings || !call.state) return;
@@ -317,7 +319,26 @@ void doStart() {
     // The file keeps the picture names too, so an undo to the start brings its pictures back.
     takeUndoStep(s, moduleUserState(), true);
     HostPreview preview(rec, state, modulePictures(), runRandom());
-    accepted = runMainDialog(preview, moduleMessages(), s);
+    PictureContext pictures{modulePictures(), moduleMessages()};
+    DialogSession session;
+    session.settings = &s;
+    session.preview = &preview;
+    session.messages = &moduleMessages();
+    session.user = &moduleUserState();
+    session.random = &runRandom();
+    session.pictures = &pictures;
+    session.prepareTexture = [&rec](EffectSettings& edited) { return prepareTexture(edited, rec); };
+    session.highDynamicRange = imageClass(rec) == ImageClass::highDynamicRange;
+    session.hostSignature = rec.hostSig;
+    session.started = startTime;
+    const DialogOutcome outcome = runMainDialog(session);
+    if (outcome == DialogOutcome::noDisplay)
+      tellUser("Cannot show the dialog", "There is no display to show the dialog on.");
+    // A dialog that could not be shown has told the user why; the run ends as an error, not as
+    // a cancel, so that the host does not take it for the user's choice.
+    if (outcome == DialogOutcome::noDisplay || outcome == DialogOutcome::failed)
+      return stopStart(1);
+    accepted = outcome == DialogOutcome::accepted;
   }
   state.showDialogOnStart = 0;
   state.parametersJustRun = 0;

@@ -140,4 +140,12 @@ PreviewPixels HostPreview::previewPixels() const {
           state_.previewPlanes, state_.previewRegion, static_cast<int32_t>(state_.scaleFactor)};
 }
 
+// Stand-ins until the pixel display is wired in (the host program's display port comes with
+// the dialog): no display, so the dialog shows no preview.
+bool HostPreview::canDisplay() const { return false; }
+
+RenderStatus HostPreview::showSource(const PreviewView&) { return RenderStatus::sourceFailed; }
+
+bool HostPreview::display(const ps::PlatformDisplaySurface&, int32_t, int32_t) { return false; }
+
 }  // namespace orichalcumite

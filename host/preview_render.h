@@ -28,6 +28,9 @@ class HostPreview final : public PreviewService {
   RenderStatus renderPreview(const EffectSettings& settings, const PreviewView& view) override;
   PreviewPixels previewPixels() const override;
   void requestAbort() override { abort_ = true; }
+  bool canDisplay() const override;
+  RenderStatus showSource(const PreviewView& view) override;
+  bool display(const ps::PlatformDisplaySurface& surface, int32_t x, int32_t y) override;
 
   // The host's result when the last render ended with RenderStatus::sourceFailed.
   int16_t hostResult() const { return hostResult_; }

@@ -269,6 +269,21 @@ struct PSPixelMap {
   int16_t depth;
 };
 
+// The drawing surface that displayPixels reaches on Linux. Its platformContext points at one
+// of these: memory laid out as a cairo CAIRO_FORMAT_RGB24 image (32 bits per pixel, 0x00RRGGBB
+// in the machine's byte order, rows `rowBytes` apart). The host writes the pixel map's srcRect
+// with its top-left corner at row dstRow, column dstCol of the surface, clipped to the surface;
+// the dialog wraps the same memory in a cairo image surface and paints it. A host that knows
+// no such surface, or sees a version it does not know, answers paramErr.
+constexpr int32_t kPlatformDisplaySurfaceVersion = 1;
+struct PlatformDisplaySurface {
+  int32_t version;
+  int32_t width;
+  int32_t height;
+  int32_t rowBytes;
+  uint8_t* pixels;
+};
+
 enum ColorServicesSelector : int16_t {
   plugIncolorServicesChooseColor = 0,
   plugIncolorServicesConvertColor = 1,

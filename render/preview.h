@@ -8,6 +8,10 @@
 #include "base/rect.h"
 #include "render/render_status.h"
 
+namespace ps {
+struct PlatformDisplaySurface;
+}
+
 namespace orichalcumite {
 
 struct EffectSettings;
@@ -58,6 +62,14 @@ class PreviewService {
   virtual PreviewPixels previewPixels() const = 0;
   // Asks a running preview render to stop (the dialog's own abort flag).
   virtual void requestAbort() = 0;
+  // Whether the host can show pixels. Without it the pane stays white and the zoom stays 1.
+  virtual bool canDisplay() const = 0;
+  // Puts the host's unprocessed source pixels for `view` into the preview buffer, converted to
+  // 8 bits per channel (what a pan shows while the pointer moves).
+  virtual RenderStatus showSource(const PreviewView& view) = 0;
+  // Hands the preview buffer to the host's pixel display, its top-left corner at column x,
+  // row y of `surface`. False when the host has no display or refused.
+  virtual bool display(const ps::PlatformDisplaySurface& surface, int32_t x, int32_t y) = 0;
 };
 
 }  // namespace orichalcumite
