@@ -68,14 +68,10 @@ DialogOutcome runMainDialog(DialogSession& session) {
   }
   const int32_t outcome = entry(kDialogInterfaceVersion, &session);
   switch (outcome) {
-    case static_cast<int32_t>(DialogOutcome::accepted):
-      return DialogOutcome::accepted;
-    case static_cast<int32_t>(DialogOutcome::cancelled):
-      return DialogOutcome::cancelled;
-    case static_cast<int32_t>(DialogOutcome::noDisplay):
-      return DialogOutcome::noDisplay;
-    default:
-      return DialogOutcome::failed;
+    case static_cast<int32_t>(DialogOutcome::accepted): return DialogOutcome::accepted;
+    case static_cast<int32_t>(DialogOutcome::cancelled): return DialogOutcome::cancelled;
+    case static_cast<int32_t>(DialogOutcome::noDisplay): return DialogOutcome::noDisplay;
+    default: return DialogOutcome::failed;
   }
 }
 

@@ -1,0 +1,984 @@
+#include "ui/gtk/main_window.h"
+
+#include <gtk/gtk.h>
+
+#include <array>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "protocol/filter_protocol.h"
+#include "render/preview.h"
+#include "settings/effect_settings.h"
+#include "settings/enumerations.h"
+#include "settings/user_state.h"
+#include "ui/commands.h"
+#include "ui/control_transfer.h"
+#include "ui/controls.h"
+#include "ui/edit_box.h"
+#include "ui/gtk/skin.h"
+#include "ui/pointer.h"
+#include "ui/preview_view.h"
+#include "ui/slider.h"
+
+namespace orichalcumite {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr const char* kWindowTitle = "Orichalcumite";
+// Labels are 8 points at 96 dots per inch (11 pixels) in a font with Arial's widths, so that
+// the longest label fits its 58 pixels; DejaVu Sans Condensed when that font is missing.
+constexpr const char* kLabelFont = "Liberation Sans,Arimo,Arial,DejaVu Sans Condensed";
+constexpr int kPaneLeft = 460, kPaneTop = 12, kPaneWidth = 532, kPaneHeight = 351;
+
+// The native controls are small and sit on a drawn skin: the theme's paddings and minimum
+// sizes would push them out of their places, and its colours would fight the skin.
+constexpr const char* kDialogCss = R"(
+#orichalcumite-dialog entry { min-height: 0; min-width: 0; padding: 0 2px; margin: 0;
+  border-width: 1px; border-radius: 0; font: 11px "Liberation Sans", "DejaVu Sans Condensed", Sans; }
+#orichalcumite-dialog button { min-height: 0; min-width: 0; padding: 0; margin: 0;
+  border-radius: 3px; font: 11px "Liberation Sans", "DejaVu Sans Condensed", Sans; }
+#orichalcumite-dialog combobox button { padding: 0 2px; }
+#orichalcumite-dialog combobox cellview { font: 10px "Liberation Sans", "DejaVu Sans Condensed", Sans; }
+#orichalcumite-dialog checkbutton { padding: 0; margin: 0; min-height: 0; min-width: 0; }
+#orichalcumite-dialog check { min-width: 12px; min-height: 12px; margin: 0; padding: 0; }
+#orichalcumite-dialog arrow { min-width: 8px; min-height: 8px; -gtk-icon-transform: scale(0.8); }
+)";
+
+bool debugOutput() { return std::getenv("ORICHALCUMITE_DEBUG") != nullptr; }
+
+double millisecondsSince(Clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// "&Factory" → "Factory" (the accessible name) and 'f' (the mnemonic key).
+std::string withoutAmpersand(std::string_view caption) {
+  std::string out;
+  for (char c : caption)
+    if (c != '&') out += c;
+  return out;
+}
+char mnemonicOf(std::string_view caption) {
+  const size_t at = caption.find('&');
+  if (at == std::string_view::npos || at + 1 >= caption.size()) return 0;
+  const char c = caption[at + 1];
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+// "&OK" → "_OK", for GTK's own mnemonic labels.
+std::string gtkMnemonic(std::string_view caption) {
+  std::string out;
+  for (char c : caption) out += c == '&' ? '_' : c;
+  return out;
+}
+
+void setSourceRgb(cairo_t* cr, int r, int g, int b) {
+  cairo_set_source_rgb(cr, r / 255.0, g / 255.0, b / 255.0);
+}
+
+void fillRect(cairo_t* cr, const ControlRect& r) {
+  cairo_rectangle(cr, r.x, r.y, r.width, r.height);
+  cairo_fill(cr);
+}
+
+// A 1-pixel frame inside `r`: `topLeft` on the top and left edges, `bottomRight` on the others.
+void frame3d(cairo_t* cr, const ControlRect& r, RgbColour topLeft, RgbColour bottomRight) {
+  cairo_set_line_width(cr, 1);
+  setSourceRgb(cr, topLeft.red, topLeft.green, topLeft.blue);
+  cairo_move_to(cr, r.x + 0.5, r.y + r.height - 0.5);
+  cairo_line_to(cr, r.x + 0.5, r.y + 0.5);
+  cairo_line_to(cr, r.x + r.width - 0.5, r.y + 0.5);
+  cairo_stroke(cr);
+  setSourceRgb(cr, bottomRight.red, bottomRight.green, bottomRight.blue);
+  cairo_move_to(cr, r.x + r.width - 0.5, r.y + 0.5);
+  cairo_line_to(cr, r.x + r.width - 0.5, r.y + r.height - 0.5);
+  cairo_line_to(cr, r.x + 0.5, r.y + r.height - 0.5);
+  cairo_stroke(cr);
+}
+
+std::string textOf(const char* field) {
+  std::string text(field, strnlen(field, kTextCapacity));
+  return text == kNoPictureName ? std::string() : text;
+}
+
+class MainWindow {
+ public:
+  explicit MainWindow(DialogSession& session)
+      : session_(session),
+        settings_(*session.settings),
+        service_(*session.preview),
+        cancelCopy_(*session.settings) {}
+  ~MainWindow();
+
+  DialogOutcome run();
+
+ private:
+  // ---- building
+  void build();
+  void place(GtkWidget* widget, int id);
+  void addEditBox(int sliderId);
+  void addCheckBox(int id);
+  void addIconList(int id, const char* picturePrefix, int count);
+  void addGlueList();
+  void addButton(int id, ControlKind kind);
+  void addSwatchButton(int id);
+
+  // ---- model and widgets
+  void showControls();  // controls from settings, then every native control and the skin
+  void pushNative(int id);
+  void readBack();  // settings from controls; rewritten edit boxes are updated
+  void snapshot(SnapshotKind kind);
+  void apply(const DialogRequests& requests);
+  void setSettleTimer(bool armed);
+  void refreshZoomButtons();
+  void redrawControl(int id);
+
+  // ---- preview
+  void renderPreview();
+  void showSource();
+  void paintPane();
+
+  // ---- events
+  void command(int id);
+  void listChanged(int id);
+  void checkToggled(int id);
+  void editChanged(int editId);
+  void settleTimerFired();
+  void press(GdkEventButton* event);
+  void move(int32_t x, int32_t y);
+  void release();
+  void setCursor(const char* name);
+  void finish(DialogOutcome outcome);
+
+  // ---- drawing
+  void drawSkin(cairo_t* cr);
+  void drawSlider(cairo_t* cr, int id);
+  void drawText(cairo_t* cr, const ControlRect& r, const std::string& text, RgbColour colour,
+                bool centred);
+  void drawLightBall(cairo_t* cr, int id);
+  void drawMemoryDot(cairo_t* cr, int id);
+  void drawSwatch(GtkWidget* widget, cairo_t* cr, int id);
+  int controlUnder(int32_t x, int32_t y) const;
+
+  // ---- GTK signal trampolines
+  static gboolean onDraw(GtkWidget*, cairo_t* cr, gpointer self);
+  static gboolean onSwatchDraw(GtkWidget* widget, cairo_t* cr, gpointer self);
+  static gboolean onPress(GtkWidget*, GdkEventButton* event, gpointer self);
+  static gboolean onMotion(GtkWidget*, GdkEventMotion* event, gpointer self);
+  static gboolean onRelease(GtkWidget*, GdkEventButton* event, gpointer self);
+  static gboolean onDelete(GtkWidget*, GdkEvent*, gpointer self);
+  static gboolean onKey(GtkWidget*, GdkEventKey* event, gpointer self);
+  static gboolean onTooltip(GtkWidget*, gint x, gint y, gboolean keyboard, GtkTooltip* tooltip,
+                            gpointer self);
+  static gboolean onSettleTimer(gpointer self);
+  static void onClicked(GtkButton* button, gpointer self);
+  static void onListChanged(GtkComboBox* box, gpointer self);
+  static void onToggled(GtkToggleButton* box, gpointer self);
+  static void onEditChanged(GtkEditable* entry, gpointer self);
+
+  static int idOf(gpointer widget) {
+    return GPOINTER_TO_INT(g_object_get_data(G_OBJECT(widget), "control-id"));
+  }
+
+  DialogSession& session_;
+  EffectSettings& settings_;
+  PreviewService& service_;
+  const EffectSettings cancelCopy_;
+  DialogControls controls_;
+  PointerCapture capture_;
+  PreviewState preview_;
+  Skin skin_;
+
+  GtkWidget* window_ = nullptr;
+  GtkWidget* fixed_ = nullptr;
+  GtkWidget* canvas_ = nullptr;
+  GtkAccelGroup* accelerators_ = nullptr;
+  std::array<GtkWidget*, kControlCount> natives_{};
+  cairo_surface_t* pane_ = nullptr;  // the preview pane's pixels, written by the host's display
+  Rect32 drawn_;                     // where the preview's pixels sit on the client area
+  bool havePicture_ = false;
+
+  guint settleTimer_ = 0;
+  bool updating_ = false;  // the dialog itself is writing into native controls
+  int preparedTexture_ = 0;
+  bool firstRender_ = true;
+  bool panning_ = false;
+  Clock::time_point drawRequested_{};
+  bool drawPending_ = false;
+  bool firstShown_ = false;
+  GMainLoop* loop_ = nullptr;
+  DialogOutcome outcome_ = DialogOutcome::cancelled;
+};
+
+MainWindow::~MainWindow() {
+  if (settleTimer_) g_source_remove(settleTimer_);
+  if (window_) gtk_widget_destroy(window_);
+  if (pane_) cairo_surface_destroy(pane_);
+  if (accelerators_) g_object_unref(accelerators_);
+  if (loop_) g_main_loop_unref(loop_);
+  // Let the window system take the window away before the host goes on.
+  while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
+}
+
+// ---- building -------------------------------------------------------------------------------
+
+void MainWindow::place(GtkWidget* widget, int id) {
+  const ControlRect r = windowRect(id);
+  g_object_set_data(G_OBJECT(widget), "control-id", GINT_TO_POINTER(id));
+  gtk_widget_set_size_request(widget, r.width, r.height);
+  gtk_fixed_put(GTK_FIXED(fixed_), widget, r.x, r.y);
+  if (const std::string_view tip = tooltipText(id); !tip.empty())
+    gtk_widget_set_tooltip_text(widget, std::string(tip).c_str());
+  natives_[id] = widget;
+}
+
+void MainWindow::addEditBox(int sliderId) {
+  const int editId = editBoxOf(sliderId);
+  if (editId < 0) return;
+  GtkWidget* entry = gtk_entry_new();
+  gtk_entry_set_width_chars(GTK_ENTRY(entry), 1);
+  gtk_entry_set_max_length(GTK_ENTRY(entry), 12);
+  gtk_entry_set_alignment(GTK_ENTRY(entry), 1.0f);
+  gtk_entry_set_has_frame(GTK_ENTRY(entry), TRUE);
+  place(entry, editId);
+  // The edit box shows its slider's tooltip.
+  if (const std::string_view tip = tooltipText(sliderId); !tip.empty())
+    gtk_widget_set_tooltip_text(entry, std::string(tip).c_str());
+  g_signal_connect(entry, "changed", G_CALLBACK(onEditChanged), this);
+}
+
+void MainWindow::addCheckBox(int id) {
+  GtkWidget* box = gtk_check_button_new();
+  place(box, id);
+  g_signal_connect(box, "toggled", G_CALLBACK(onToggled), this);
+}
+
+void MainWindow::addIconList(int id, const char* picturePrefix, int count) {
+  GtkListStore* store = gtk_list_store_new(2, GDK_TYPE_PIXBUF, G_TYPE_STRING);
+  for (int item = 1; item <= count; ++item) {
+    const std::string path =
+        std::string("/org/orichalcumite/dialog/") + picturePrefix + std::to_string(item) + ".png";
+    GdkPixbuf* icon = gdk_pixbuf_new_from_resource(path.c_str(), nullptr);
+    // The texture list's last item is the picture file.
+    const std::string text =
+        id == control::textureChoice && item == count ? "file" : std::to_string(item);
+    GtkTreeIter iter;
+    gtk_list_store_append(store, &iter);
+    gtk_list_store_set(store, &iter, 0, icon, 1, text.c_str(), -1);
+    if (icon) g_object_unref(icon);
+  }
+  GtkWidget* box = gtk_combo_box_new_with_model(GTK_TREE_MODEL(store));
+  g_object_unref(store);
+  GtkCellRenderer* picture = gtk_cell_renderer_pixbuf_new();
+  gtk_cell_layout_pack_start(GTK_CELL_LAYOUT(box), picture, FALSE);
+  gtk_cell_layout_add_attribute(GTK_CELL_LAYOUT(box), picture, "pixbuf", 0);
+  GtkCellRenderer* text = gtk_cell_renderer_text_new();
+  gtk_cell_layout_pack_start(GTK_CELL_LAYOUT(box), text, TRUE);
+  gtk_cell_layout_add_attribute(GTK_CELL_LAYOUT(box), text, "text", 1);
+  if (id == control::shape) gtk_combo_box_set_wrap_width(GTK_COMBO_BOX(box), 2);
+  place(box, id);
+  g_signal_connect(box, "changed", G_CALLBACK(onListChanged), this);
+}
+
+void MainWindow::addGlueList() {
+  GtkWidget* box = gtk_combo_box_text_new();
+  for (int mode = 1; mode <= kGlueModeCount; ++mode)
+    gtk_combo_box_text_append_text(GTK_COMBO_BOX_TEXT(box),
+                                   std::string(enumName(Enumeration::glueMode, mode)).c_str());
+  place(box, control::glueMode);
+  g_signal_connect(box, "changed", G_CALLBACK(onListChanged), this);
+}
+
+void MainWindow::addButton(int id, ControlKind kind) {
+  const std::string_view caption = buttonCaption(id);
+  GtkWidget* button = nullptr;
+  if (kind == ControlKind::DialogButton) {
+    button = gtk_button_new_with_mnemonic(gtkMnemonic(caption).c_str());
+  } else if (id == control::zoomPercent) {
+    button = gtk_button_new_with_label("100%");
+  } else {
+    button = gtk_button_new();
+    const ControlDescriptor d = controlDescriptor(id);
+    const std::string path = "/org/orichalcumite/dialog/icon-" + std::to_string(d.bitmap) + ".png";
+    GtkWidget* image = gtk_image_new_from_resource(path.c_str());
+    gtk_button_set_image(GTK_BUTTON(button), image);
+    gtk_button_set_always_show_image(GTK_BUTTON(button), TRUE);
+    // The icon buttons show only their icons; their captions stay their names and mnemonics.
+    if (const char key = mnemonicOf(caption); key != 0)
+      gtk_widget_add_accelerator(button, "clicked", accelerators_, gdk_unicode_to_keyval(key),
+                                 GDK_MOD1_MASK, GTK_ACCEL_VISIBLE);
+  }
+  AtkObject* accessible = gtk_widget_get_accessible(button);
+  if (accessible && !caption.empty())
+    atk_object_set_name(accessible, withoutAmpersand(caption).c_str());
+  place(button, id);
+  g_signal_connect(button, "clicked", G_CALLBACK(onClicked), this);
+}
+
+// Colour swatches and the environment swatch are buttons the dialog draws itself.
+void MainWindow::addSwatchButton(int id) {
+  GtkWidget* button = gtk_button_new();
+  gtk_widget_set_app_paintable(button, TRUE);
+  place(button, id);
+  g_signal_connect(button, "draw", G_CALLBACK(onSwatchDraw), this);
+  g_signal_connect(button, "clicked", G_CALLBACK(onClicked), this);
+}
+
+void MainWindow::build() {
+  window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+  gtk_widget_set_name(window_, "orichalcumite-dialog");
+  gtk_window_set_title(GTK_WINDOW(window_), kWindowTitle);
+  gtk_window_set_resizable(GTK_WINDOW(window_), FALSE);
+  gtk_window_set_modal(GTK_WINDOW(window_), TRUE);
+  gtk_window_set_type_hint(GTK_WINDOW(window_), GDK_WINDOW_TYPE_HINT_DIALOG);
+  // A dialog larger than the screen starts at its top-left corner; otherwise it is centred.
+  GdkScreen* screen = gtk_widget_get_screen(window_);
+  GdkRectangle area{0, 0, kClientWidth, kClientHeight};
+  GdkDisplay* display = gdk_screen_get_display(screen);
+  if (GdkMonitor* monitor = display ? gdk_display_get_monitor(display, 0) : nullptr)
+    gdk_monitor_get_workarea(monitor, &area);
+  if (area.width < kClientWidth || area.height < kClientHeight)
+    gtk_window_move(GTK_WINDOW(window_), 0, 0);
+  else
+    gtk_window_set_position(GTK_WINDOW(window_), GTK_WIN_POS_CENTER);
+  accelerators_ = gtk_accel_group_new();
+  gtk_window_add_accel_group(GTK_WINDOW(window_), accelerators_);
+
+  GtkCssProvider* css = gtk_css_provider_new();
+  gtk_css_provider_load_from_data(css, kDialogCss, -1, nullptr);
+  gtk_style_context_add_provider_for_screen(screen, GTK_STYLE_PROVIDER(css),
+                                            GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+  g_object_unref(css);
+
+  fixed_ = gtk_fixed_new();
+  gtk_widget_set_size_request(fixed_, kClientWidth, kClientHeight);
+  gtk_container_add(GTK_CONTAINER(window_), fixed_);
+
+  canvas_ = gtk_drawing_area_new();
+  gtk_widget_set_size_request(canvas_, kClientWidth, kClientHeight);
+  gtk_widget_add_events(canvas_,
+                        GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_POINTER_MOTION_MASK);
+  gtk_widget_set_has_tooltip(canvas_, TRUE);
+  gtk_fixed_put(GTK_FIXED(fixed_), canvas_, 0, 0);
+  g_signal_connect(canvas_, "draw", G_CALLBACK(onDraw), this);
+  g_signal_connect(canvas_, "button-press-event", G_CALLBACK(onPress), this);
+  g_signal_connect(canvas_, "motion-notify-event", G_CALLBACK(onMotion), this);
+  g_signal_connect(canvas_, "button-release-event", G_CALLBACK(onRelease), this);
+  g_signal_connect(canvas_, "query-tooltip", G_CALLBACK(onTooltip), this);
+
+  // Native controls, in id order so that Tab walks them in a stable order.
+  for (int id = 0; id < kControlCount; ++id) {
+    const ControlDescriptor d = controlDescriptor(id);
+    if (d.isPartner) continue;
+    switch (d.kind) {
+      case ControlKind::Slider: addEditBox(id); break;
+      case ControlKind::CheckBox: addCheckBox(id); break;
+      case ControlKind::IconChoiceList:
+        addIconList(id, id == control::shape ? "shape-" : "texture-",
+                    id == control::shape ? kBevelShapeCount : kTextureChoiceCount);
+        break;
+      case ControlKind::ModeList: addGlueList(); break;
+      case ControlKind::IconButton:
+      case ControlKind::DialogButton: addButton(id, d.kind); break;
+      case ControlKind::ColourSwatch:
+      case ControlKind::EnvironmentSwatch: addSwatchButton(id); break;
+      default: break;
+    }
+  }
+  if (natives_[control::ok]) {
+    gtk_widget_set_can_default(natives_[control::ok], TRUE);
+    gtk_window_set_default(GTK_WINDOW(window_), natives_[control::ok]);
+  }
+
+  pane_ = cairo_image_surface_create(CAIRO_FORMAT_RGB24, kPaneWidth, kPaneHeight);
+  g_signal_connect(window_, "delete-event", G_CALLBACK(onDelete), this);
+  g_signal_connect(window_, "key-press-event", G_CALLBACK(onKey), this);
+}
+
+// ---- model and widgets ----------------------------------------------------------------------
+
+void MainWindow::pushNative(int id) {
+  GtkWidget* w = natives_[id];
+  if (!w) return;
+  updating_ = true;
+  const ControlKind kind = controlDescriptor(id).kind;
+  if (isSliderPartner(id)) {
+    gtk_entry_set_text(GTK_ENTRY(w), controls_.texts[id].c_str());
+  } else if (kind == ControlKind::CheckBox) {
+    gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(w), controls_.values[id] != 0);
+  } else if (kind == ControlKind::IconChoiceList || kind == ControlKind::ModeList) {
+    gtk_combo_box_set_active(GTK_COMBO_BOX(w), controls_.values[id] - 1);
+  } else if (kind == ControlKind::ColourSwatch || kind == ControlKind::EnvironmentSwatch) {
+    gtk_widget_queue_draw(w);
+  }
+  gtk_widget_set_sensitive(w, controls_.enabled[id]);
+  updating_ = false;
+}
+
+void MainWindow::showControls() {
+  controlsFromSettings(settings_, controls_);
+  for (int id = 0; id < kControlCount; ++id) pushNative(id);
+  // Writing into the edit boxes is not typing: it must not leave the settle timer armed.
+  setSettleTimer(false);
+  if (canvas_) gtk_widget_queue_draw(canvas_);
+}
+
+void MainWindow::readBack() {
+  for (int id : settingsFromControls(controls_, settings_)) pushNative(id);
+}
+
+void MainWindow::snapshot(SnapshotKind kind) {
+  if (kind == SnapshotKind::none || !session_.user) return;
+  takeUndoStep(settings_, *session_.user, kind == SnapshotKind::full);
+  // Clearing the memory dots' current mark belongs to the memory dots, which the next stage
+  // of the dialog brings; until then no dot is ever marked current here.
+}
+
+void MainWindow::setSettleTimer(bool armed) {
+  if (settleTimer_) {
+    g_source_remove(settleTimer_);
+    settleTimer_ = 0;
+  }
+  if (armed) settleTimer_ = g_timeout_add(kSettleTimerMs, onSettleTimer, this);
+}
+
+void MainWindow::redrawControl(int id) {
+  const ControlRect r = layoutRect(id);
+  if (!r.isEmpty())
+    gtk_widget_queue_draw_area(canvas_, r.x - 1, r.y - 1, r.width + 2, r.height + 2);
+}
+
+void MainWindow::apply(const DialogRequests& requests) {
+  for (int id : requests.updateText) pushNative(id);
+  for (int id : requests.redraw) redrawControl(id);
+  if (requests.settleTimer == TimerRequest::start) setSettleTimer(true);
+  if (requests.settleTimer == TimerRequest::stop) setSettleTimer(false);
+  if (requests.settingsFromControls) readBack();
+  if (requests.undo != UndoSnapshot::none)
+    snapshot(requests.undo == UndoSnapshot::full ? SnapshotKind::full : SnapshotKind::light);
+  if (requests.renderPreview) renderPreview();
+  if (requests.postClick >= 0) {
+    struct Posted {
+      MainWindow* window;
+      int id;
+    };
+    g_idle_add_full(
+        G_PRIORITY_DEFAULT,
+        [](gpointer data) -> gboolean {
+          auto* posted = static_cast<Posted*>(data);
+          posted->window->command(posted->id);
+          return G_SOURCE_REMOVE;
+        },
+        new Posted{this, requests.postClick},
+        [](gpointer data) { delete static_cast<Posted*>(data); });
+  }
+}
+
+void MainWindow::refreshZoomButtons() {
+  const ZoomButtons buttons = zoomButtons(preview_);
+  controls_.enabled[command_id::kZoomOut] = buttons.zoomOut;
+  controls_.enabled[command_id::kZoomIn] = buttons.zoomIn;
+  controls_.enabled[command_id::kZoomActualSize] = buttons.actualSize;
+  for (int id : {command_id::kZoomOut, command_id::kZoomIn, command_id::kZoomActualSize})
+    if (natives_[id]) gtk_widget_set_sensitive(natives_[id], controls_.enabled[id]);
+  if (GtkWidget* percent = natives_[command_id::kZoomActualSize])
+    gtk_button_set_label(GTK_BUTTON(percent), buttons.caption.c_str());
+}
+
+// ---- preview --------------------------------------------------------------------------------
+
+void MainWindow::paintPane() {
+  cairo_t* cr = cairo_create(pane_);
+  cairo_set_source_rgb(cr, 1, 1, 1);
+  cairo_paint(cr);
+  cairo_destroy(cr);
+  cairo_surface_flush(pane_);
+  havePicture_ = false;
+  const PreviewPixels pixels = service_.previewPixels();
+  if (preview_.shown && pixels.planes && pixels.width > 0 && pixels.height > 0) {
+    drawn_ = previewDrawRect(pixels.width, pixels.height);
+    ps::PlatformDisplaySurface surface{ps::kPlatformDisplaySurfaceVersion, kPaneWidth, kPaneHeight,
+                                       cairo_image_surface_get_stride(pane_),
+                                       cairo_image_surface_get_data(pane_)};
+    havePicture_ = service_.display(surface, drawn_.left - kPaneLeft, drawn_.top - kPaneTop);
+  }
+  cairo_surface_mark_dirty(pane_);
+  gtk_widget_queue_draw_area(canvas_, kPaneLeft, kPaneTop, kPaneWidth, kPaneHeight);
+}
+
+void MainWindow::renderPreview() {
+  if (!preview_.shown) return;
+  readBack();
+  if (settings_.textureChoice != preparedTexture_ && session_.prepareTexture) {
+    session_.prepareTexture(settings_);
+    preparedTexture_ = settings_.textureChoice;
+  }
+  const Clock::time_point start = Clock::now();
+  if (gtk_widget_get_realized(window_)) setCursor("wait");
+  const RenderStatus status = service_.renderPreview(settings_, preview_.view);
+  if (status != RenderStatus::done) {
+    // A failed first render switches the preview off for the rest of the dialog; a later one
+    // leaves the previous picture on screen.
+    if (firstRender_) {
+      switchPreviewOff(preview_);
+      refreshZoomButtons();
+      paintPane();
+    }
+  } else {
+    paintPane();
+    drawRequested_ = start;
+    drawPending_ = true;
+  }
+  firstRender_ = false;
+  if (gtk_widget_get_realized(window_)) setCursor(nullptr);
+  if (debugOutput()) {
+    const PreviewPixels p = service_.previewPixels();
+    std::fprintf(stderr, "dialog: preview rendered %dx%d at zoom %d in %.1f ms\n", p.width,
+                 p.height, preview_.view.zoom, millisecondsSince(start));
+  }
+}
+
+void MainWindow::showSource() {
+  if (!preview_.shown) return;
+  if (service_.showSource(preview_.view) == RenderStatus::done) paintPane();
+}
+
+// ---- events ---------------------------------------------------------------------------------
+
+void MainWindow::command(int id) {
+  CommandContext context;
+  context.random = session_.random;
+  context.preview = &preview_;
+  context.user = session_.user;
+  context.pictures = session_.pictures;
+  context.cancelCopy = &cancelCopy_;
+  if (id == command_id::kOk || id == command_id::kCancel) {
+    setSettleTimer(false);
+    if (id == command_id::kOk) readBack();
+    const CommandResult r = applyCommand(id, settings_, context);
+    if (r.outcome == CommandOutcome::accepted) finish(DialogOutcome::accepted);
+    if (r.outcome == CommandOutcome::cancelled) finish(DialogOutcome::cancelled);
+    return;
+  }
+  const CommandResult r = applyCommand(id, settings_, context);
+  // Commands that open choosers, files or secondary windows (colour swatches, presets, the
+  // pictures, PSD export, About, Info, Preset Management, memory dots) arrive with the next
+  // stage of the dialog; until then they answer notHandledYet and change nothing.
+  if (r.outcome == CommandOutcome::unknown || r.outcome == CommandOutcome::notHandledYet ||
+      r.outcome == CommandOutcome::blocked)
+    return;
+  if (r.controlsFromSettings) showControls();
+  if (r.zoomChanged) refreshZoomButtons();
+  readBack();
+  SnapshotContext snapshotContext;
+  const ControlKind kind = controlDescriptor(id).kind;
+  snapshotContext.effectControl =
+      kind == ControlKind::Slider || kind == ControlKind::CheckBox ||
+      kind == ControlKind::IconButton || kind == ControlKind::ColourSwatch ||
+      kind == ControlKind::LightBall || kind == ControlKind::TextureSwatch ||
+      kind == ControlKind::PictureFrame || kind == ControlKind::IconChoiceList ||
+      kind == ControlKind::ModeList;
+  if (r.outcome == CommandOutcome::done) snapshot(snapshotKind(id, snapshotContext));
+  setSettleTimer(false);
+  if (r.redrawPresetName) redrawControl(23);
+  if (r.redrawEnvironmentSwatch && natives_[command_id::kEnvironmentSwatch])
+    gtk_widget_queue_draw(natives_[command_id::kEnvironmentSwatch]);
+  if (r.render) renderPreview();
+}
+
+void MainWindow::listChanged(int id) {
+  GtkWidget* box = natives_[id];
+  const int selected = gtk_combo_box_get_active(GTK_COMBO_BOX(box)) + 1;
+  if (selected < 1) return;
+  controls_.values[id] = selected;
+  // Choosing the picture file (13) opens the texture picture's file chooser in the next stage
+  // of the dialog; until then the choice stands with the picture the effect already has.
+  readBack();
+  snapshot(snapshotKind(id, {.effectControl = true}));
+  setSettleTimer(false);
+  renderPreview();
+  if (id == control::textureChoice) redrawControl(50);
+}
+
+void MainWindow::checkToggled(int id) {
+  controls_.values[id] = gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(natives_[id])) ? 1 : 0;
+  readBack();
+  snapshot(SnapshotKind::light);
+  setSettleTimer(false);
+  renderPreview();
+}
+
+void MainWindow::editChanged(int editId) {
+  const char* text = gtk_entry_get_text(GTK_ENTRY(natives_[editId]));
+  apply(editBoxTyped(controls_, editId, text ? text : ""));
+}
+
+void MainWindow::settleTimerFired() {
+  settleTimer_ = 0;
+  apply(orichalcumite::settleTimerFired(controls_, settings_));
+}
+
+void MainWindow::setCursor(const char* name) {
+  GdkWindow* window = gtk_widget_get_window(canvas_);
+  if (!window) return;
+  GdkCursor* cursor =
+      name ? gdk_cursor_new_from_name(gtk_widget_get_display(canvas_), name) : nullptr;
+  gdk_window_set_cursor(window, cursor);
+  if (cursor) g_object_unref(cursor);
+  gdk_display_flush(gtk_widget_get_display(canvas_));
+}
+
+void MainWindow::press(GdkEventButton* event) {
+  if (event->type != GDK_BUTTON_PRESS || (event->button != 1 && event->button != 3)) return;
+  const auto x = static_cast<int32_t>(event->x), y = static_cast<int32_t>(event->y);
+  const bool ctrl = (event->state & GDK_CONTROL_MASK) != 0;
+  const PressResult r = pointerPressed(capture_, controls_, x, y, ctrl, event->button == 3,
+                                       event->time, !canPan(preview_));
+  panning_ = r.startPreviewPan;
+  if (r.postMove) move(x, y);
+}
+
+void MainWindow::move(int32_t x, int32_t y) {
+  const int32_t previousX = capture_.previousX, previousY = capture_.previousY;
+  const MoveResult r = pointerMoved(capture_, controls_, x, y, canPan(preview_));
+  setCursor(r.cursor == DialogCursor::grabbing ? "grabbing"
+            : r.cursor == DialogCursor::grab   ? "grab"
+                                               : nullptr);
+  switch (r.action) {
+    case MoveAction::panPreview:
+      if (previousX != -999 && panByPointer(preview_, x - previousX, y - previousY)) showSource();
+      break;
+    case MoveAction::dragSlider: apply(r.requests); break;
+    // Turning the lights, panning the texture and the memory dots' press tracking come with
+    // the next stage of the dialog.
+    default: break;
+  }
+}
+
+void MainWindow::release() {
+  panning_ = false;
+  apply(pointerReleased(capture_));
+}
+
+void MainWindow::finish(DialogOutcome outcome) {
+  outcome_ = outcome;
+  if (loop_ && g_main_loop_is_running(loop_)) g_main_loop_quit(loop_);
+}
+
+int MainWindow::controlUnder(int32_t x, int32_t y) const {
+  for (int id = 0; id < kControlCount; ++id) {
+    if (natives_[id] || controlDescriptor(id).isPartner) continue;
+    if (layoutRect(id).contains(x, y) && !tooltipText(id).empty()) return id;
+  }
+  return -1;
+}
+
+// ---- drawing --------------------------------------------------------------------------------
+
+void MainWindow::drawText(cairo_t* cr, const ControlRect& r, const std::string& text,
+                          RgbColour colour, bool centred) {
+  if (text.empty()) return;
+  PangoLayout* layout = pango_cairo_create_layout(cr);
+  PangoFontDescription* font = pango_font_description_from_string(kLabelFont);
+  pango_font_description_set_absolute_size(font, 11 * PANGO_SCALE);
+  pango_layout_set_font_description(layout, font);
+  pango_font_description_free(font);
+  pango_layout_set_text(layout, text.c_str(), -1);
+  int width = 0, height = 0;
+  pango_layout_get_pixel_size(layout, &width, &height);
+  cairo_save(cr);
+  cairo_rectangle(cr, r.x, r.y, r.width, r.height);
+  cairo_clip(cr);
+  // Right-aligned labels, centred text lines; both centred vertically in the rectangle less
+  // 2 pixels.
+  const double x = centred ? r.x + (r.width - width) / 2.0 : r.x + r.width - width;
+  const double y = r.y + (r.height - 2 - height) / 2.0;
+  setSourceRgb(cr, colour.red, colour.green, colour.blue);
+  cairo_move_to(cr, std::floor(x), std::floor(y));
+  pango_cairo_show_layout(cr, layout);
+  cairo_restore(cr);
+  g_object_unref(layout);
+}
+
+void MainWindow::drawSlider(cairo_t* cr, int id) {
+  const SliderAppearance a = sliderAppearance(controls_, id);
+  const ControlRect& t = a.track;
+  if (a.trackBitmap == 0 || !skin_.draw(cr, "track-" + std::to_string(a.trackBitmap), t.x, t.y)) {
+    setSourceRgb(cr, a.fill.red, a.fill.green, a.fill.blue);
+    fillRect(cr, t);
+    frame3d(cr, t, a.trackBitmap ? RgbColour{255, 255, 255} : a.frame, a.frame);
+  }
+  if (!a.thumb) return;
+  const ControlRect& th = *a.thumb;
+  if (!skin_.draw(cr, "thumb-" + std::to_string(a.thumbBitmap), th.x, th.y)) {
+    setSourceRgb(cr, 90, 90, 110);
+    fillRect(cr, th);
+  }
+}
+
+void MainWindow::drawLightBall(cairo_t* cr, int id) {
+  const ControlRect r = layoutRect(id);
+  if (!skin_.draw(cr, "light-ball", r.x, r.y)) {
+    setSourceRgb(cr, 200, 200, 210);
+    cairo_arc(cr, r.x + 42.5, r.y + 42.5, 40, 0, 2 * M_PI);
+    cairo_fill(cr);
+  }
+  if (!controls_.enabled[id]) return;
+  const LightVector v = controls_.lights[id];
+  const double vx = v.x, vy = v.y;
+  const auto lx = static_cast<int>(std::trunc((33 * vx + 0.5) / 2.9));
+  const auto ly = static_cast<int>(std::trunc((33 * vy + 0.5) / 2.9));
+  const double ex = r.x + 42 + static_cast<int>(std::trunc(33 * vx));
+  const double ey = r.y + 41 + static_cast<int>(std::trunc(33 * vy));
+  if (v.z >= 0)
+    setSourceRgb(cr, 255, 255, 0);
+  else
+    setSourceRgb(cr, 255, 0, 255);
+  cairo_set_line_width(cr, 2);
+  cairo_move_to(cr, r.x + 41 + lx, r.y + 40 + ly);
+  cairo_line_to(cr, ex, ey);
+  cairo_stroke(cr);
+  skin_.draw(cr, "light-marker", ex - 2, ey - 2);
+}
+
+void MainWindow::drawMemoryDot(cairo_t* cr, int id) {
+  const int slot = id - control::firstMemoryDot;
+  if (!session_.user) return;
+  const UserState& user = *session_.user;
+  const bool kept = user.dotMap[static_cast<size_t>(slot)] != 0;
+  int face = 203;
+  switch (user.dotDisplay[static_cast<size_t>(slot)]) {
+    case DotDisplay::empty: face = 203; break;
+    case DotDisplay::stored: face = kept ? 215 : 213; break;
+    case DotDisplay::current: face = kept ? 208 : 202; break;
+  }
+  const ControlRect r = layoutRect(id);
+  if (!skin_.draw(cr, "dot-" + std::to_string(face), r.x, r.y + 2)) {
+    setSourceRgb(cr, face == 203 ? 200 : 60, face == 203 ? 200 : 60, 200);
+    cairo_arc(cr, r.x + 4, r.y + 6, 4, 0, 2 * M_PI);
+    cairo_fill(cr);
+  }
+}
+
+void MainWindow::drawSwatch(GtkWidget* widget, cairo_t* cr, int id) {
+  const int width = gtk_widget_get_allocated_width(widget);
+  const int height = gtk_widget_get_allocated_height(widget);
+  const ControlRect r{0, 0, width, height};
+  const bool enabled = gtk_widget_is_sensitive(widget);
+  const bool pressed = (gtk_widget_get_state_flags(widget) & GTK_STATE_FLAG_ACTIVE) != 0;
+  setSourceRgb(cr, 222, 222, 222);
+  fillRect(cr, r);
+  if (!enabled) {
+    frame3d(cr, r, {140, 140, 140}, {140, 140, 140});
+  } else {
+    frame3d(cr, r, pressed ? RgbColour{128, 128, 128} : RgbColour{255, 255, 255}, {128, 128, 128});
+  }
+  const ControlRect inside{2, 2, width - 4, height - 4};
+  if (const std::optional<int> slot = colourSlotOfSwatch(id)) {
+    const SettingsColour c = settings_.colours[*slot];
+    setSourceRgb(cr, c.red >> 8, c.green >> 8, c.blue >> 8);
+    fillRect(cr, inside);
+  } else {
+    // The environment swatch: the lit sphere of the environment picture is drawn by the next
+    // stage of the dialog; until then a shaded grey ball stands for it.
+    cairo_pattern_t* ball = cairo_pattern_create_radial(width * 0.4, height * 0.35, 2, width * 0.5,
+                                                        height * 0.5, width * 0.45);
+    cairo_pattern_add_color_stop_rgb(ball, 0, 1, 1, 1);
+    cairo_pattern_add_color_stop_rgb(ball, 1, 0.35, 0.35, 0.4);
+    cairo_set_source(cr, ball);
+    cairo_arc(cr, width * 0.5 + (pressed ? 1 : 0), height * 0.5 + (pressed ? 1 : 0), width * 0.45,
+              0, 2 * M_PI);
+    cairo_fill(cr);
+    cairo_pattern_destroy(ball);
+  }
+  if (gtk_widget_has_focus(widget)) {
+    const double dash = 1;
+    cairo_set_dash(cr, &dash, 1, 0);
+    setSourceRgb(cr, 0, 0, 0);
+    cairo_set_line_width(cr, 1);
+    cairo_rectangle(cr, 4.5, 4.5, width - 9, height - 9);
+    cairo_stroke(cr);
+  }
+}
+
+void MainWindow::drawSkin(cairo_t* cr) {
+  cairo_set_source_rgb(cr, 1, 1, 1);
+  cairo_paint(cr);
+  if (!skin_.draw(cr, "background", 0, 0)) {
+    setSourceRgb(cr, 214, 214, 220);
+    cairo_paint(cr);
+  }
+
+  // The preview pane: the host's pixels on white, a black frame just outside the picture.
+  cairo_set_source_surface(cr, pane_, kPaneLeft, kPaneTop);
+  cairo_paint(cr);
+  if (havePicture_) {
+    cairo_set_source_rgb(cr, 0, 0, 0);
+    cairo_set_line_width(cr, 1);
+    cairo_rectangle(cr, drawn_.left - 0.5, drawn_.top - 0.5, drawn_.width() + 1,
+                    drawn_.height() + 1);
+    cairo_stroke(cr);
+  }
+
+  for (int id = 0; id < kControlCount; ++id) {
+    const ControlDescriptor d = controlDescriptor(id);
+    if (d.isPartner) continue;
+    const ControlRect r = layoutRect(id);
+    switch (d.kind) {
+      case ControlKind::Slider: drawSlider(cr, id); break;
+      case ControlKind::Label:
+        drawText(cr, r, std::string(labelText(d.labelIndex)),
+                 labelTextColour(controls_.enabled[id]), false);
+        break;
+      case ControlKind::TextLine: {
+        const std::string text = id == 23    ? textOf(settings_.settingsName)
+                                 : id == 163 ? textOf(settings_.textureName)
+                                             : textOf(settings_.environmentName);
+        drawText(cr, r, text, {0, 0, 0}, true);
+        break;
+      }
+      case ControlKind::LightBall: drawLightBall(cr, id); break;
+      case ControlKind::MemoryDot: drawMemoryDot(cr, id); break;
+      case ControlKind::MemoryDotPreview:
+        if (!skin_.draw(cr, "dot-preview-frame", r.x, r.y)) {
+          setSourceRgb(cr, 160, 160, 170);
+          fillRect(cr, r);
+        }
+        break;
+      case ControlKind::TextureSwatch:
+        // The texture picture's 64 × 64 window arrives with the texture swatch's panning;
+        // until then the swatch is the plain grey of a swatch without a picture.
+        setSourceRgb(cr, 128, 128, 128);
+        fillRect(cr, {r.x - 1, r.y - 1, r.width, r.height});
+        break;
+      default: break;
+    }
+  }
+  // Small decorative pictures beside the three check boxes.
+  skin_.draw(cr, "check-deco-1", 314, 313);
+  skin_.draw(cr, "check-deco-2", 316, 566);
+  skin_.draw(cr, "check-deco-3", 434, 325);
+}
+
+// ---- GTK signal trampolines -----------------------------------------------------------------
+
+gboolean MainWindow::onDraw(GtkWidget*, cairo_t* cr, gpointer self) {
+  auto* w = static_cast<MainWindow*>(self);
+  w->drawSkin(cr);
+  if (w->drawPending_) {
+    w->drawPending_ = false;
+    if (debugOutput()) {
+      std::fprintf(stderr, "dialog: preview drawn %.1f ms after the render began\n",
+                   millisecondsSince(w->drawRequested_));
+      if (!w->firstShown_)
+        std::fprintf(stderr, "dialog: first preview shown %.1f ms after Start\n",
+                     millisecondsSince(w->session_.started));
+    }
+    w->firstShown_ = true;
+  }
+  return TRUE;
+}
+
+gboolean MainWindow::onSwatchDraw(GtkWidget* widget, cairo_t* cr, gpointer self) {
+  static_cast<MainWindow*>(self)->drawSwatch(widget, cr, idOf(widget));
+  return TRUE;
+}
+
+gboolean MainWindow::onPress(GtkWidget*, GdkEventButton* event, gpointer self) {
+  static_cast<MainWindow*>(self)->press(event);
+  return TRUE;
+}
+
+gboolean MainWindow::onMotion(GtkWidget*, GdkEventMotion* event, gpointer self) {
+  static_cast<MainWindow*>(self)->move(static_cast<int32_t>(event->x),
+                                       static_cast<int32_t>(event->y));
+  return TRUE;
+}
+
+gboolean MainWindow::onRelease(GtkWidget*, GdkEventButton* event, gpointer self) {
+  if (event->button == 1 || event->button == 3) static_cast<MainWindow*>(self)->release();
+  return TRUE;
+}
+
+gboolean MainWindow::onDelete(GtkWidget*, GdkEvent*, gpointer self) {
+  static_cast<MainWindow*>(self)->command(command_id::kCancel);
+  return TRUE;  // the window is destroyed when the dialog ends, not by the window system
+}
+
+gboolean MainWindow::onKey(GtkWidget*, GdkEventKey* event, gpointer self) {
+  if (event->keyval != GDK_KEY_Escape) return FALSE;
+  static_cast<MainWindow*>(self)->command(command_id::kCancel);
+  return TRUE;
+}
+
+gboolean MainWindow::onTooltip(GtkWidget*, gint x, gint y, gboolean keyboard, GtkTooltip* tooltip,
+                               gpointer self) {
+  if (keyboard) return FALSE;
+  const int id = static_cast<MainWindow*>(self)->controlUnder(x, y);
+  if (id < 0) return FALSE;
+  gtk_tooltip_set_text(tooltip, std::string(tooltipText(id)).c_str());
+  return TRUE;
+}
+
+gboolean MainWindow::onSettleTimer(gpointer self) {
+  static_cast<MainWindow*>(self)->settleTimerFired();
+  return G_SOURCE_REMOVE;
+}
+
+void MainWindow::onClicked(GtkButton* button, gpointer self) {
+  static_cast<MainWindow*>(self)->command(idOf(button));
+}
+
+void MainWindow::onListChanged(GtkComboBox* box, gpointer self) {
+  auto* w = static_cast<MainWindow*>(self);
+  if (!w->updating_) w->listChanged(idOf(box));
+}
+
+void MainWindow::onToggled(GtkToggleButton* box, gpointer self) {
+  auto* w = static_cast<MainWindow*>(self);
+  if (!w->updating_) w->checkToggled(idOf(box));
+}
+
+void MainWindow::onEditChanged(GtkEditable* entry, gpointer self) {
+  auto* w = static_cast<MainWindow*>(self);
+  if (!w->updating_) w->editChanged(idOf(entry));
+}
+
+// ---- running --------------------------------------------------------------------------------
+
+DialogOutcome MainWindow::run() {
+  build();
+  // Every setting is brought into its control's range at the start.
+  showControls();
+  readBack();
+  applyImageEnables(controls_, session_.highDynamicRange);
+  for (int id : {control::glueMode, control::nextGlueMode}) pushNative(id);
+
+  preview_ = openPreview(service_.imageRect(), service_.canDisplay());
+  refreshZoomButtons();
+  paintPane();
+  preparedTexture_ = settings_.textureChoice;  // the module prepared it before the dialog
+  renderPreview();
+  // The memory dots' automatic snapshot and the registry's preset folder arrive with the
+  // memory dots and the preset dialogs.
+
+  gtk_widget_show_all(window_);
+  gtk_window_present(GTK_WINDOW(window_));
+  if (debugOutput())
+    std::fprintf(stderr, "dialog: window shown %.1f ms after Start\n",
+                 millisecondsSince(session_.started));
+  loop_ = g_main_loop_new(nullptr, FALSE);
+  g_main_loop_run(loop_);
+  return outcome_;
+}
+
+}  // namespace
+
+DialogOutcome showMainWindow(DialogSession& session) {
+  MainWindow window(session);
+  return window.run();
+}
+
+}  // namespace orichalcumite
