@@ -33,8 +33,8 @@ bool readMap(const ps::PSPixelMap& map, MapView& view) {
   view.planeBytes = map.planeBytes;
   view.grey = map.imageMode == ps::modeGrayScale;
   if (view.bottom == view.top || view.right == view.left) return true;
-  // The last sample's offset must be an address: each term is below 2^62, so their sum cannot
-  // wrap in 64 unsigned bits.
+  // The last sample's offset must be an address. The first two terms are each below
+  // 2^63 - 2^32 and the third below 2^32, so their sum cannot wrap in 64 unsigned bits.
   const uint64_t last = uint64_t(view.bottom - view.top - 1) * uint64_t(view.rowBytes) +
                         uint64_t(view.right - view.left - 1) * uint64_t(view.colBytes) +
                         (view.grey ? 0 : 2 * uint64_t(view.planeBytes));

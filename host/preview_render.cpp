@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <limits>
 #include <optional>
 
 #include "host/host_image.h"
@@ -189,7 +190,8 @@ bool HostPreview::display(const ps::PlatformDisplaySurface& surface, int32_t x, 
   const int32_t w = state_.previewWidth, h = state_.previewHeight, planes = state_.previewPlanes;
   if (!rec_.displayPixels || !state_.previewPixels || w < 1 || h < 1) return false;
   if (planes != 1 && planes != 3) return false;
-  // The buffer is at most the preview's size, so one plane's bytes fit the map's 32-bit field.
+  // A pixel map gives the distance between planes in 32 bits.
+  if (int64_t{w} * h > std::numeric_limits<int32_t>::max()) return false;
   ps::PSPixelMap map{};
   map.version = 1;
   map.bounds = {0, 0, h, w};
