@@ -544,33 +544,6 @@ TEST_F(HostSessionTest, aDialogRunAsksForTheDialogEvenWhenADescriptorIsPlayed) {
   EXPECT_EQ(fake.calls[ps::selectorFinish], 0);
 }
 
-TEST_F(HostSessionTest, displayPixelsDrawsIntoTheSurfaceTheFilterPasses) {
-  Image image = rgb8(1, 1);
-  uint32_t pixel = 0;
-  fake.start = [&](ps::FilterRecord& r) {
-    const uint8_t grey[2] = {0x40, 0x80};
-    ps::PSPixelMap map{};
-    map.version = 1;
-    map.bounds = {0, 0, 1, 2};
-    map.imageMode = ps::modeGrayScale;
-    map.rowBytes = 2;
-    map.colBytes = 1;
-    map.baseAddr = const_cast<uint8_t*>(grey);
-    const ps::VRect second{0, 1, 1, 2};
-    ps::PlatformDisplaySurface surface{ps::kPlatformDisplaySurfaceVersion, 1, 1, 4,
-                                       reinterpret_cast<uint8_t*>(&pixel)};
-    EXPECT_EQ(r.displayPixels(&map, &second, 0, 0, &surface), ps::noErr);
-    // Without a surface there is nowhere to draw; only a bad map is an error.
-    EXPECT_EQ(r.displayPixels(&map, &second, 0, 0, nullptr), ps::noErr);
-    EXPECT_EQ(r.displayPixels(nullptr, &second, 0, 0, &surface), ps::paramErr);
-    map.version = 0;
-    EXPECT_EQ(r.displayPixels(&map, &second, 0, 0, nullptr), ps::paramErr);
-    return ps::noErr;
-  };
-  ASSERT_EQ(session(image)->run(false), ps::noErr);
-  EXPECT_EQ(pixel, 0x808080u);
-}
-
 TEST_F(HostSessionTest, theColourPickerIsReportedAsMissingNotAsCancelled) {
   // A filter takes this answer as "no picker here" and opens its own colour chooser.
   Image image = rgb8(1, 1);

@@ -108,19 +108,6 @@ TEST(PreviewDisplay, APannedSourceStartsAtThePan) {
           << u << "," << v;
 }
 
-TEST(PreviewDisplay, FloatSourcesAreClampedForTheScreen) {
-  Image image = *Image::make(3, 1, 1, false, SampleType::float32);
-  image.setSample(0, 0, 0, -0.5);
-  image.setSample(1, 0, 0, 0.5);
-  image.setSample(2, 0, 0, 1.5);
-  DisplayRig rig(image);
-  ASSERT_EQ(rig.preview->showSource({1, 0, 0}), RenderStatus::done);
-  const PreviewPixels pixels = rig.preview->previewPixels();
-  ASSERT_EQ(pixels.width, 3);
-  EXPECT_EQ(std::vector<uint8_t>(pixels.planes, pixels.planes + 3),
-            (std::vector<uint8_t>{0, 127, 255}));
-}
-
 TEST(PreviewDisplay, AFailedRequestKeepsTheHostsResult) {
   Image image = patternImage(20, 20, 3);
   DisplayRig rig(image);
