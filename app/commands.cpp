@@ -8,6 +8,7 @@
 #include <charconv>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
 
@@ -412,6 +413,15 @@ std::vector<std::string> pictureSettings(const RenderRequest& request) {
   return settings;
 }
 
+// An X or Wayland display to show a window on (an empty variable names none).
+bool hasDisplay() {
+  const auto named = [](const char* variable) {
+    const char* value = std::getenv(variable);
+    return value && *value;
+  };
+  return named("DISPLAY") || named("WAYLAND_DISPLAY");
+}
+
 }  // namespace
 
 void printError(const std::string& message) {
@@ -426,6 +436,10 @@ std::string defaultModulePath() {
 }
 
 int renderCommand(const RenderRequest& request, const std::atomic<bool>& cancel) {
+  // The dialog needs a screen; without one the run stops before anything is read or written.
+  if (request.dialog && !hasDisplay())
+    return failed(kExitBadInput,
+                  "--dialog needs a display: neither DISPLAY nor WAYLAND_DISPLAY is set");
   std::string error;
   const std::string modulePath = modulePathOr(request.plugin);
   // A run that could only fail after the render, or would overwrite one of its own files,

@@ -6,6 +6,8 @@
 #include <limits>
 #include <new>
 
+#include "app/display_port.h"
+
 namespace orichalcumite {
 namespace {
 
@@ -40,10 +42,13 @@ ps::OSErr advanceStateProc() noexcept {
 
 void processEventProc(void*) noexcept {}
 
-// The command line has no screen to draw on: displaying succeeds and shows nothing.
-ps::OSErr displayPixelsProc(const ps::PSPixelMap* source, const ps::VRect* srcRect, int32_t,
-                            int32_t, void*) noexcept {
-  return source && srcRect ? ps::noErr : ps::paramErr;
+// The filter's window hands its surface as the platform context; without one (a run with no
+// window) a good map is drawn nowhere.
+ps::OSErr displayPixelsProc(const ps::PSPixelMap* source, const ps::VRect* srcRect, int32_t dstRow,
+                            int32_t dstCol, void* platformContext) noexcept {
+  if (!source || !srcRect) return ps::paramErr;
+  return drawPixelMap(*source, *srcRect, dstRow, dstCol,
+                      static_cast<const ps::PlatformDisplaySurface*>(platformContext));
 }
 
 // Colour components: RGB and grey 0..255.

@@ -17,7 +17,8 @@
 //    of the 16-bit and 32-bit sets it changed. Output is taken back before the next request
 //    and when a selector returns.
 //  - Handles, buffers, the basic suite, descriptors, colour services (foreground/background and
-//    RGB/grey conversion; no colour picker) and a display procedure that draws nothing.
+//    RGB/grey conversion; no colour picker) and a display procedure that draws pixel maps into
+//    the PlatformDisplaySurface the filter passes (see display_port.h).
 //  - abortProc reports the cancel flag; progressProc calls the progress callback.
 // writeResult() puts the filtered pixels into the image (see applyResult in host_pixels.h).
 //

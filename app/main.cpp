@@ -72,7 +72,10 @@ Options of render:
                           document (one layer "layer 1" over the input image's selection,
                           and a composite over a checkerboard) at the input's bit depth
   --record FILE           write the settings the module used as an action file
-  --dialog                let the module show its dialog
+  --dialog                let the module show its dialog with a live preview, starting from
+                          the effect the other options give; OK renders with the effect shown,
+                          Cancel ends the run with exit code 130 and writes nothing. Needs a
+                          display (DISPLAY or WAYLAND_DISPLAY)
   --plugin MODULE         the filter module (default: Orichalcumite.8bf beside this program)
   --quiet                 no progress bar
   --timing                report how long reading, filtering and writing took

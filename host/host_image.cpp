@@ -18,9 +18,6 @@ ps::Rect toRect16(const Rect32& r) {
   return {c(r.top), c(r.left), c(r.bottom), c(r.right)};
 }
 
-Rect32 hostInRect(const ps::FilterRecord& rec) {
-  return usesBigDocument(rec) ? fromVRect(rec.bigDocumentData->inRect32) : fromRect16(rec.inRect);
-}
 Rect32 hostOutRect(const ps::FilterRecord& rec) {
   return usesBigDocument(rec) ? fromVRect(rec.bigDocumentData->outRect32) : fromRect16(rec.outRect);
 }
@@ -89,6 +86,10 @@ ImageFormat classifyImage(const ps::FilterRecord& rec) {
             : f.imageClass == ImageClass::sixteenBit ? 32768.0f
                                                      : 1.0f;
   return f;
+}
+
+Rect32 hostInRect(const ps::FilterRecord& rec) {
+  return usesBigDocument(rec) ? fromVRect(rec.bigDocumentData->inRect32) : fromRect16(rec.inRect);
 }
 
 bool usesBigDocument(const ps::FilterRecord& rec) {

@@ -37,6 +37,8 @@ bool usesBigDocument(const ps::FilterRecord& rec);
 void claimBigDocument(ps::FilterRecord& rec);
 // The area the filter must change.
 Rect32 filterRectangle(const ps::FilterRecord& rec);
+// The input rectangle the host delivered (32-bit fields when the host has big-document data).
+Rect32 hostInRect(const ps::FilterRecord& rec);
 // Sets the in, out and mask rectangles (32-bit fields when the host has big-document data).
 void setRequestRectangles(ps::FilterRecord& rec, const Rect32& in, const Rect32& out,
                           const Rect32& mask);

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <limits>
 #include <optional>
 
 #include "host/host_image.h"
+#include "host/preview_source.h"
 #include "render/render_driver.h"
 #include "settings/effect_settings.h"
 
@@ -92,6 +94,24 @@ class PreviewRenderSource final : public RenderSource {
   int16_t hostResult_ = 0;
 };
 
+// Without sampling the host hands over full-size pixels only, so every view is at 100 %.
+int32_t previewZoom(const ps::FilterRecord& rec, const PreviewView& view) {
+  return canSample(rec) ? std::max(view.zoom, 1) : 1;
+}
+
+// Frees the preview buffer and allocates a zeroed one of planes × the region's size.
+bool allocatePreviewBuffer(PluginState& state, const Rect32& region, int planes) {
+  releasePreviewPixels(state);
+  const size_t bytes = static_cast<size_t>(planes) * static_cast<size_t>(region.width()) *
+                       static_cast<size_t>(region.height());
+  state.previewPixels = static_cast<uint8_t*>(std::calloc(std::max<size_t>(bytes, 1), 1));
+  if (!state.previewPixels) return false;
+  state.previewWidth = region.width();
+  state.previewHeight = region.height();
+  state.previewPlanes = planes;
+  return true;
+}
+
 }  // namespace
 
 Rect32 HostPreview::imageRect() const { return filterRectangle(rec_); }
@@ -101,20 +121,13 @@ bool HostPreview::canReduce() const { return canSample(rec_); }
 RenderStatus HostPreview::renderPreview(const EffectSettings& settings, const PreviewView& view) {
   hostResult_ = 0;
   const Rect32 image = filterRectangle(rec_);
-  const int32_t zoom = canSample(rec_) ? std::max(view.zoom, 1) : 1;
+  const int32_t zoom = previewZoom(rec_, view);
   const Rect32 region = visibleRegion(image, {zoom, view.panX, view.panY});
   state_.previewRegion = region;
   state_.scaleFactor = static_cast<float>(zoom);
 
-  releasePreviewPixels(state_);
-  const int planes = isGreyscale(rec_) ? 1 : 3;
-  const size_t bytes = static_cast<size_t>(planes) * static_cast<size_t>(region.width()) *
-                       static_cast<size_t>(region.height());
-  state_.previewPixels = static_cast<uint8_t*>(std::calloc(std::max<size_t>(bytes, 1), 1));
-  if (!state_.previewPixels) return RenderStatus::outOfMemory;
-  state_.previewWidth = region.width();
-  state_.previewHeight = region.height();
-  state_.previewPlanes = planes;
+  if (!allocatePreviewBuffer(state_, region, isGreyscale(rec_) ? 1 : 3))
+    return RenderStatus::outOfMemory;
 
   const std::unique_ptr<RenderInputs> inputs = makeRenderInputs(settings, pictures_, random_);
   if (!inputs) return RenderStatus::outOfMemory;
@@ -140,12 +153,56 @@ PreviewPixels HostPreview::previewPixels() const {
           state_.previewPlanes, state_.previewRegion, static_cast<int32_t>(state_.scaleFactor)};
 }
 
-// Stand-ins until the pixel display is wired in (the host program's display port comes with
-// the dialog): no display, so the dialog shows no preview.
-bool HostPreview::canDisplay() const { return false; }
+bool HostPreview::canDisplay() const { return rec_.displayPixels && rec_.advanceState; }
 
-RenderStatus HostPreview::showSource(const PreviewView&) { return RenderStatus::sourceFailed; }
+RenderStatus HostPreview::showSource(const PreviewView& view) {
+  hostResult_ = 0;
+  const Rect32 image = filterRectangle(rec_);
+  const int32_t zoom = previewZoom(rec_, view);
+  const Rect32 region = visibleRegion(image, {zoom, view.panX, view.panY});
+  state_.previewRegion = region;
+  state_.scaleFactor = static_cast<float>(zoom);
+  const ImageFormat format = classifyImage(rec_);
+  if (!allocatePreviewBuffer(state_, region, format.greyscale ? 1 : 3))
+    return RenderStatus::outOfMemory;
 
-bool HostPreview::display(const ps::PlatformDisplaySurface&, int32_t, int32_t) { return false; }
+  // The source colours are all a pan shows: a one-pixel mask saves the host the selection.
+  const int32_t maskNotNeeded = state_.maskNotNeeded;
+  state_.maskNotNeeded = 1;
+  requestRegion(rec_, state_, region, zoom);
+  state_.maskNotNeeded = maskNotNeeded;
+  if (const int16_t result = advanceHostState(rec_); result != 0) {
+    hostResult_ = result;
+    return RenderStatus::sourceFailed;
+  }
+  SourceBuffer source;
+  source.data = rec_.inData;
+  source.rowBytes = rec_.inRowBytes;
+  source.rect = hostInRect(rec_);
+  source.imageClass = format.imageClass;
+  source.planes = format.planes;
+  source.greyscale = format.greyscale;
+  copySourceToPreview(source, region, state_.previewPixels);
+  return RenderStatus::done;
+}
+
+bool HostPreview::display(const ps::PlatformDisplaySurface& surface, int32_t x, int32_t y) {
+  const int32_t w = state_.previewWidth, h = state_.previewHeight, planes = state_.previewPlanes;
+  if (!rec_.displayPixels || !state_.previewPixels || w < 1 || h < 1) return false;
+  if (planes != 1 && planes != 3) return false;
+  // A pixel map gives the distance between planes in 32 bits.
+  if (int64_t{w} * h > std::numeric_limits<int32_t>::max()) return false;
+  ps::PSPixelMap map{};
+  map.version = 1;
+  map.bounds = {0, 0, h, w};
+  map.imageMode = planes == 1 ? ps::modeGrayScale : ps::modeRGBColor;
+  map.rowBytes = w;
+  map.colBytes = 1;
+  map.planeBytes = w * h;
+  map.baseAddr = state_.previewPixels;
+  const ps::VRect srcRect = map.bounds;
+  return rec_.displayPixels(&map, &srcRect, y, x,
+                            const_cast<ps::PlatformDisplaySurface*>(&surface)) == ps::noErr;
+}
 
 }  // namespace orichalcumite

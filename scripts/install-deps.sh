@@ -20,6 +20,8 @@ packages=(
   python3-psd-tools imagemagick
   clang libclang-rt-14-dev llvm-14
   chromium
+  # The dialog: GTK 3 to build it; xvfb-run (xvfb, xauth), xdotool and xwininfo to test it.
+  libgtk-3-dev xvfb xauth xdotool x11-utils
 )
 
 if [ "${1:-}" = "--bench" ]; then packages+=(gegl); fi

@@ -524,6 +524,46 @@ TEST_F(HostSessionTest, startReadsTheGivenDescriptorAndFinishHandsOneBack) {
   EXPECT_EQ(recorded->items, (std::vector{DescriptorItem::integerItem(ps::fourCC("0008"), 41)}));
 }
 
+TEST_F(HostSessionTest, aDialogRunAsksForTheDialogEvenWhenADescriptorIsPlayed) {
+  Image image = rgb8(1, 1);
+  int16_t playInfo = -1;
+  bool descriptorGiven = false;
+  fake.start = [&](ps::FilterRecord& r) {
+    playInfo = r.descriptorParameters->playInfo;
+    descriptorGiven = r.descriptorParameters->descriptor != nullptr;
+    return ps::userCanceledErr;
+  };
+  auto s = session(image);
+  Descriptor given;
+  given.set(DescriptorItem::integerItem(ps::fourCC("0008"), 40));
+  s->setDescriptor(given);
+  // A cancel in the dialog is the run's result, and nothing is written back.
+  EXPECT_EQ(s->run(true), ps::userCanceledErr);
+  EXPECT_EQ(playInfo, ps::plugInDialogDisplay);
+  EXPECT_TRUE(descriptorGiven);
+  EXPECT_EQ(fake.calls[ps::selectorFinish], 0);
+}
+
+TEST_F(HostSessionTest, theColourPickerIsReportedAsMissingNotAsCancelled) {
+  // A filter takes this answer as "no picker here" and opens its own colour chooser.
+  Image image = rgb8(1, 1);
+  ps::OSErr answer = ps::noErr;
+  fake.start = [&](ps::FilterRecord& r) {
+    ps::Str255 prompt = {5, 'c', 'o', 'l', 'o', 'r'};
+    ps::ColorServicesInfo info{};
+    info.infoSize = sizeof info;
+    info.selector = ps::plugIncolorServicesChooseColor;
+    info.sourceSpace = info.resultSpace = ps::plugIncolorServicesRGBSpace;
+    info.colorComponents[0] = 10;
+    info.selectorParameter.pickerPrompt = &prompt;
+    answer = r.colorServices(&info);
+    EXPECT_EQ(info.colorComponents[0], 10);
+    return ps::noErr;
+  };
+  ASSERT_EQ(session(image)->run(false), ps::noErr);
+  EXPECT_EQ(answer, ps::errPlugInHostInsufficient);
+}
+
 TEST_F(HostSessionTest, filterThatWritesNoDescriptorRecordsNothing) {
   Image image = rgb8(1, 1);
   auto s = session(image);
