@@ -3,6 +3,8 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -60,7 +62,17 @@ RunDialogFn dialogEntry(std::string& error) {
 
 DialogOutcome runMainDialog(DialogSession& session) {
   std::string error;
+  if (std::getenv("ORICHALCUMITE_DEBUG"))
+    std::fprintf(stderr, "dialog: library wanted %.1f ms after Start\n",
+                 std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() -
+                                                           session.started)
+                     .count());
   const RunDialogFn entry = dialogEntry(error);
+  if (std::getenv("ORICHALCUMITE_DEBUG"))
+    std::fprintf(stderr, "dialog: library loaded %.1f ms after Start\n",
+                 std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() -
+                                                           session.started)
+                     .count());
   if (!entry) {
     if (session.messages)
       session.messages->tell("Cannot show the dialog", ("The dialog library: " + error).c_str());

@@ -20,6 +20,10 @@ extern "C" __attribute__((visibility("default"))) int32_t orichalcumite_run_dial
   static bool initialised = false;
   if (!initialised) {
     g_set_prgname("orichalcumite");
+    // The dialog draws with cairo alone. Without this GDK probes OpenGL when it opens the
+    // display, loading the GL drivers, which takes several times as long as the rest of the
+    // toolkit's start. A setting the user made stays.
+    g_setenv("GDK_GL", "disable", FALSE);
     if (!gtk_init_check(nullptr, nullptr)) return answer(DialogOutcome::noDisplay);
     orichalcumite::registerSkinResources();
     initialised = true;

@@ -535,14 +535,18 @@ void MainWindow::renderPreview() {
   if (gtk_widget_get_realized(window_)) setCursor(nullptr);
   if (debugOutput()) {
     const PreviewPixels p = service_.previewPixels();
-    std::fprintf(stderr, "dialog: preview rendered %dx%d at zoom %d in %.1f ms\n", p.width,
-                 p.height, preview_.view.zoom, millisecondsSince(start));
+    std::fprintf(stderr, "dialog: preview rendered %dx%d at zoom %d pan %d,%d in %.1f ms\n",
+                 p.width, p.height, preview_.view.zoom, preview_.view.panX, preview_.view.panY,
+                 millisecondsSince(start));
   }
 }
 
 void MainWindow::showSource() {
   if (!preview_.shown) return;
   if (service_.showSource(preview_.view) == RenderStatus::done) paintPane();
+  if (debugOutput())
+    std::fprintf(stderr, "dialog: source shown at zoom %d pan %d,%d\n", preview_.view.zoom,
+                 preview_.view.panX, preview_.view.panY);
 }
 
 // ---- events ---------------------------------------------------------------------------------
@@ -689,8 +693,12 @@ void MainWindow::drawText(cairo_t* cr, const ControlRect& r, const std::string& 
   int width = 0, height = 0;
   pango_layout_get_pixel_size(layout, &width, &height);
   cairo_save(cr);
-  cairo_rectangle(cr, r.x, r.y, r.width, r.height);
-  cairo_clip(cr);
+  // Text lines are clipped to their rectangle; a right-aligned label a little wider than its
+  // rectangle may reach to the left, where the skin leaves room.
+  if (centred) {
+    cairo_rectangle(cr, r.x, r.y, r.width, r.height);
+    cairo_clip(cr);
+  }
   // Right-aligned labels, centred text lines; both centred vertically in the rectangle less
   // 2 pixels.
   const double x = centred ? r.x + (r.width - width) / 2.0 : r.x + r.width - width;
@@ -949,7 +957,13 @@ void MainWindow::onEditChanged(GtkEditable* entry, gpointer self) {
 // ---- running --------------------------------------------------------------------------------
 
 DialogOutcome MainWindow::run() {
+  if (debugOutput())
+    std::fprintf(stderr, "dialog: toolkit ready %.1f ms after Start\n",
+                 millisecondsSince(session_.started));
   build();
+  if (debugOutput())
+    std::fprintf(stderr, "dialog: window built %.1f ms after Start\n",
+                 millisecondsSince(session_.started));
   // Every setting is brought into its control's range at the start.
   showControls();
   readBack();
