@@ -38,8 +38,10 @@ std::vector<uint32_t> pixelsOf(cairo_surface_t* surface) {
   const unsigned char* data = cairo_image_surface_get_data(surface);
   std::vector<uint32_t> pixels;
   for (int y = 0; y < height; ++y) {
-    const auto* row = reinterpret_cast<const uint32_t*>(data + static_cast<ptrdiff_t>(y) * stride);
-    pixels.insert(pixels.end(), row, row + width);
+    const size_t first = pixels.size();
+    pixels.resize(first + static_cast<size_t>(width));
+    std::memcpy(&pixels[first], data + static_cast<ptrdiff_t>(y) * stride,
+                static_cast<size_t>(width) * sizeof(uint32_t));
   }
   return pixels;
 }

@@ -149,11 +149,11 @@ RgbaImage renderShapeIcon(int shape) {
   s.shape = shape;
   s.radius = 15;
   s.height = 80;
-  s.reflection = 35;
+  s.reflection = 10;
   s.gloss = 60;
   s.glare = 40;
   std::vector<uint8_t> mask(static_cast<size_t>(kSide) * kSide);
-  // A bronze-coloured source: what shows through where the bevel is flat.
+  // Mid grey under the disc: only its anti-aliased rim lets the source show through.
   std::vector<float> source(static_cast<size_t>(kSide) * kSide * 4);
   for (int y = 0; y < kSide; ++y) {
     for (int x = 0; x < kSide; ++x) {
@@ -172,7 +172,9 @@ RgbaImage renderShapeIcon(int shape) {
     for (int x = 0; x < kSide; ++x) {
       const size_t i = static_cast<size_t>(y) * kSide + x;
       uint8_t* p = large.at(x, y);
-      for (int c = 0; c < 3; ++c) p[c] = toByte(out[i * 4 + static_cast<size_t>(c)]);
+      // A warm bronze tone over the renderer's grey material, the product's own colour.
+      static constexpr float kBronze[3] = {1.08f, 0.94f, 0.74f};
+      for (int c = 0; c < 3; ++c) p[c] = toByte(out[i * 4 + static_cast<size_t>(c)] * kBronze[c]);
       p[3] = mask[i];
     }
   }

@@ -7,6 +7,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <numbers>
 #include <string_view>
@@ -30,7 +31,6 @@ struct Colour {
 constexpr Colour kInk = {0.16, 0.17, 0.19};
 constexpr Colour kBrass = {0.62, 0.46, 0.22};
 constexpr Colour kBrassLight = {0.86, 0.72, 0.45};
-constexpr Colour kGroove = {0.55, 0.57, 0.61};
 
 // ---- cairo plumbing.
 
@@ -56,9 +56,10 @@ RgbaImage imageOfSurface(cairo_surface_t* surface) {
   const unsigned char* data = cairo_image_surface_get_data(surface);
   RgbaImage image = blankImage(width, height);
   for (int y = 0; y < height; ++y) {
-    const auto* row = reinterpret_cast<const uint32_t*>(data + static_cast<ptrdiff_t>(y) * stride);
+    const unsigned char* row = data + static_cast<ptrdiff_t>(y) * stride;
     for (int x = 0; x < width; ++x) {
-      const uint32_t p = row[x];
+      uint32_t p;
+      std::memcpy(&p, row + static_cast<ptrdiff_t>(x) * 4, sizeof p);
       const uint32_t a = p >> 24;
       uint8_t* q = image.at(x, y);
       q[3] = static_cast<uint8_t>(a);
@@ -78,13 +79,13 @@ Surface surfaceOfImage(const RgbaImage& image) {
   const int stride = cairo_image_surface_get_stride(surface.get());
   unsigned char* data = cairo_image_surface_get_data(surface.get());
   for (int y = 0; y < image.height; ++y) {
-    auto* row = reinterpret_cast<uint32_t*>(data + static_cast<ptrdiff_t>(y) * stride);
+    unsigned char* row = data + static_cast<ptrdiff_t>(y) * stride;
     for (int x = 0; x < image.width; ++x) {
       const uint8_t* p = image.at(x, y);
       const uint32_t a = p[3];
       uint32_t v = a << 24;
       for (int c = 0; c < 3; ++c) v |= ((p[c] * a + 127) / 255) << (16 - 8 * c);
-      row[x] = v;
+      std::memcpy(row + static_cast<ptrdiff_t>(x) * 4, &v, sizeof v);
     }
   }
   cairo_surface_mark_dirty(surface.get());
@@ -147,11 +148,12 @@ struct Box {
 // The strip's bar is narrower than its 32-pixel control so that the longest left-column
 // labels, which start at x 44, stay on the panel beside it.
 constexpr Box kAboutStrip = {18, 4, 23, 679};
-constexpr std::array<Box, 8> kPanels = {{
+constexpr std::array<Box, 9> kPanels = {{
     kAboutStrip,
     {43, 5, 248, 382},     // shape and the material sliders
     {43, 391, 248, 291},   // lights and the water stains
-    {294, 5, 142, 677},    // texture, environment and the command buttons
+    {294, 5, 156, 383},    // texture and environment (their buttons reach x 444)
+    {294, 392, 138, 290},  // the command buttons, clear of the memory dots (from x 434)
     {455, 5, 545, 400},    // preview and zoom
     {722, 444, 277, 172},  // weathering colours
     {438, 632, 561, 50},   // glue mode and the closing buttons
@@ -258,41 +260,26 @@ void drawSkinDetails(cairo_t* cr) {
     cairo_stroke(cr);
   };
   engrave(302, 222, 428, 222);
-  engrave(302, 384, 428, 384);
   engrave(62, 45, 282, 45);
   engrave(62, 498, 282, 498);
 
-  // The memory dots sit on an engraved arc.
-  cairo_set_line_width(cr, 3.0);
-  cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
-  for (int pass = 0; pass < 2; ++pass) {
-    const double shift = pass == 0 ? 0.0 : 1.0;
-    if (pass == 0)
-      cairo_set_source_rgba(cr, 0.40, 0.41, 0.45, 0.55);
-    else
-      cairo_set_source_rgba(cr, 1, 1, 1, 0.7);
-    for (size_t i = 0; i < kDotPositions.size(); ++i) {
-      const double x = kDotPositions[i][0] + 6 + shift;
-      const double y = kDotPositions[i][1] + 6 + shift;
-      if (i == 0)
-        cairo_move_to(cr, x, y);
-      else
-        cairo_line_to(cr, x, y);
-    }
-    cairo_stroke(cr);
-  }
-  // A socket under each dot.
+  // A shallow socket under each memory dot (its face is drawn at the dot's left, top + 2).
   for (const auto& d : kDotPositions) {
-    cairo_arc(cr, d[0] + 4.0, d[1] + 6.0, 5.0, 0, 2 * kPi);
-    cairo_set_source_rgba(cr, 0.30, 0.31, 0.35, 0.45);
+    const double cx = d[0] + 4.0, cy = d[1] + 6.0;
+    cairo_arc(cr, cx, cy, 5.5, 0, 2 * kPi);
+    cairo_pattern_t* g = cairo_pattern_create_linear(cx - 4, cy - 4, cx + 4, cy + 4);
+    cairo_pattern_add_color_stop_rgba(g, 0, 0.30, 0.31, 0.35, 0.55);
+    cairo_pattern_add_color_stop_rgba(g, 1, 1, 1, 1, 0.9);
+    cairo_set_source(cr, g);
     cairo_fill(cr);
-    cairo_arc(cr, d[0] + 4.5, d[1] + 6.5, 4.5, 0, 2 * kPi);
-    cairo_set_source_rgba(cr, 0.95, 0.96, 0.97, 1.0);
+    cairo_pattern_destroy(g);
+    cairo_arc(cr, cx, cy, 4.5, 0, 2 * kPi);
+    cairo_set_source_rgb(cr, 0.80, 0.81, 0.84);
     cairo_fill(cr);
   }
 
   // The About strip's name, written upwards and engraved.
-  setFont(cr, kFont, 15, true);
+  setFont(cr, kFont, 14, true);
   const char* name = "Orichalcumite";
   cairo_text_extents_t ext;
   cairo_text_extents(cr, name, &ext);
@@ -793,22 +780,24 @@ template <typename Draw> RgbaImage drawIcon(int w, int h, Draw draw) {
 }
 
 RgbaImage drawGalleryIcon() {
-  // Four framed pictures in a grid, with a caret above: "make a gallery".
+  // Four small pictures in a grid, with a caret above: "make a gallery".
   return drawIcon(16, 16, [](cairo_t* cr) {
-    cairo_set_line_width(cr, 1.0);
     for (int row = 0; row < 2; ++row) {
       for (int col = 0; col < 2; ++col) {
-        const double x = 1.5 + col * 7, y = 4.5 + row * 6;
+        const double x = 1 + col * 8, y = 5 + row * 6;
         cairo_rectangle(cr, x, y, 6, 5);
+        setColour(cr, kInk, 0.8);
+        cairo_fill(cr);
+        cairo_rectangle(cr, x + 1, y + 1, 4, 3);
         setColour(cr, (row + col) % 2 ? kBrassLight : Colour{0.65, 0.78, 0.95});
-        cairo_fill_preserve(cr);
-        setColour(cr, kInk);
-        cairo_stroke(cr);
+        cairo_fill(cr);
       }
     }
-    cairo_move_to(cr, 5, 3);
-    cairo_line_to(cr, 8, 0.5);
-    cairo_line_to(cr, 11, 3);
+    cairo_set_line_width(cr, 1.2);
+    setColour(cr, kInk);
+    cairo_move_to(cr, 5, 3.5);
+    cairo_line_to(cr, 8, 0.8);
+    cairo_line_to(cr, 11, 3.5);
     cairo_stroke(cr);
   });
 }
