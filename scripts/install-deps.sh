@@ -4,6 +4,7 @@
 # runtimes and llvm-14 (for llvm-symbolizer, readable reports) serve build-sanitize/.
 # The PSD tests read their documents back with psd-tools (Debian's python3-psd-tools, which
 # Debian's own /usr/bin/python3 imports) and ImageMagick.
+# cairo and libpng draw and write the dialog's artwork (ui/artwork/).
 # chromium loads the gallery pages in the tests (headless) and in scripts/gallery-screenshot.sh.
 # Safe to run again: packages already present are left alone. Needs root (or sudo).
 set -euo pipefail
@@ -15,6 +16,7 @@ packages=(
   libopenimageio-dev openimageio-tools
   nlohmann-json3-dev
   libjpeg62-turbo-dev libglib2.0-dev
+  libcairo2-dev libpng-dev
   libimage-exiftool-perl
   python3
   python3-psd-tools imagemagick
