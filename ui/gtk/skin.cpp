@@ -4,10 +4,7 @@
 
 #include <cstring>
 
-#if __has_include("ui/artwork/dialog_artwork.h")
 #include "ui/artwork/dialog_artwork.h"
-#define ORICHALCUMITE_HAVE_ARTWORK 1
-#endif
 
 namespace orichalcumite {
 namespace {
@@ -31,12 +28,10 @@ cairo_status_t readPng(void* closure, unsigned char* out, unsigned int length) {
 }  // namespace
 
 void registerSkinResources() {
-#ifdef ORICHALCUMITE_HAVE_ARTWORK
   static bool registered = false;
   if (registered) return;
   if (GResource* resource = orichalcumiteDialogResource()) g_resources_register(resource);
   registered = true;
-#endif
 }
 
 Skin::~Skin() {
