@@ -287,6 +287,8 @@ void MainWindow::addGlueList() {
   for (int mode = 1; mode <= kGlueModeCount; ++mode)
     gtk_combo_box_text_append_text(GTK_COMBO_BOX_TEXT(box),
                                    std::string(enumName(Enumeration::glueMode, mode)).c_str());
+  // 74 modes in one column would run off the screen; three columns fit beside the dialog.
+  gtk_combo_box_set_wrap_width(GTK_COMBO_BOX(box), 3);
   place(box, control::glueMode);
   g_signal_connect(box, "changed", G_CALLBACK(onListChanged), this);
 }
