@@ -2,8 +2,8 @@
 # The dialog's drawn widgets on a real X server (run under xvfb-run): a memory dot stores the
 # effect with a click and gives it back with the next; the dot's file and the kept map are
 # written; the next dialog snapshots into the first dot that is not kept; a light-ball drag
-# turns the light; a spin turns the environment swatch. Screenshots of each stage stay in
-# WORK_DIR for a look.
+# turns the light; dragging the texture swatch pans the texture; a spin turns the environment
+# swatch. Screenshots of each stage stay in WORK_DIR for a look.
 #
 # usage: widgets_gui_test.sh BIN_DIR WORK_DIR
 set -uo pipefail
@@ -127,6 +127,17 @@ if start_dialog "$log" "$work/in.png" -o "$work/out.png" --save-preset "$work/ed
   xdotool mouseup 1
   wait_for "$log" "$renders" $((n + 1)) 5 || fail "no render after the light's release"
 
+  # Drag the texture swatch 20 left and 10 up: the tile moves with the pointer, so the
+  # window onto it starts 20 right and 10 down.
+  xdotool mousemove $((X + 380)) $((Y + 90)) mousedown 1
+  for step in 1 2 3 4 5; do
+    xdotool mousemove $((X + 380 - 4 * step)) $((Y + 90 - 2 * step))
+    sleep 0.1
+  done
+  n=$(count "$log" "$renders")
+  xdotool mouseup 1
+  wait_for "$log" "$renders" $((n + 1)) 5 || fail "no render after the texture's drag"
+
   # Hovering a filled dot shows its preview in the square.
   xdotool mousemove $((X + 452)) $((Y + 462))
   sleep 0.2
@@ -145,6 +156,8 @@ if start_dialog "$log" "$work/in.png" -o "$work/out.png" --save-preset "$work/ed
   grep -Eq "^  light 1 X +0.80$" "$work/edited.txt" || fail "light 1 X is not 0.80"
   grep -Eq "^  light 1 Y +0.60$" "$work/edited.txt" || fail "light 1 Y is not 0.60"
   grep -Eq "^  light 1 Z +0.00$" "$work/edited.txt" || fail "light 1 Z is not 0.00"
+  grep -Eq "^  texture pan X +20$" "$work/edited.txt" || fail "texture pan X is not 20"
+  grep -Eq "^  texture pan Y +10$" "$work/edited.txt" || fail "texture pan Y is not 10"
   [ -f "$state/Orichalcumite A memory dot 0.q5q" ] || fail "dot 1 has no file"
   # The map keeps dot 1: version 221, then 1 for dot 1 and 0 for dot 2.
   map=$(od -An -tx1 -N12 "$state/Orichalcumite memdot map 3" 2>/dev/null | tr -d ' \n')
