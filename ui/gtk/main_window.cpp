@@ -752,23 +752,21 @@ void MainWindow::demoteCurrentDot() {
 // A click on a memory dot or on the preview square (the release of its press).
 void MainWindow::memoryDotCommand(int id) {
   MemoryDots* dots = widgets_.dots();
+  const bool square = id == command_id::kMemoryDotPreview;
   const bool ctrl = capture_.ctrl, right = capture_.rightButton;
-  if (id == command_id::kMemoryDotPreview && right) {
-    writeMemoryDotsPage(GTK_WINDOW(window_), session_);
-    return;
-  }
-  if (id == command_id::kMemoryDotPreview && ctrl) {
-    runGalleryAction(GTK_WINDOW(window_), 2, session_);
-    return;
-  }
-  if (!dots) return;
   setSettleTimer(false);
   readBack();
   SnapshotContext context;
   context.ctrlHeld = ctrl;
-  context.dotHovered = dots->hovered() >= 0;
+  context.dotHovered = dots && dots->hovered() >= 0;
   DotClickOutcome o;
-  if (id == command_id::kMemoryDotPreview) {
+  if (square && right) {
+    writeMemoryDotsPage(GTK_WINDOW(window_), session_);
+  } else if (square && ctrl) {
+    runGalleryAction(GTK_WINDOW(window_), 2, session_);
+  } else if (!dots) {
+    return;
+  } else if (square) {
     o = dots->recallHovered(settings_);
   } else {
     const DotButton button = right  ? DotButton::right
@@ -779,7 +777,7 @@ void MainWindow::memoryDotCommand(int id) {
   context.dotHoldsEffect = o.holdsEffect;
   if (debugOutput())
     std::fprintf(stderr, "dialog: memory dot %d clicked, code %d, hovered %d, effect \"%s\"\n", id,
-                 o.code, dots->hovered(), textOf(settings_.settingsName).c_str());
+                 o.code, dots ? dots->hovered() : -1, textOf(settings_.settingsName).c_str());
   for (int dot = control::firstMemoryDot; dot <= control::lastMemoryDot; ++dot) redrawControl(dot);
   redrawControl(control::memoryDotPreview);
   if (o.settingsReplaced) showControls();
