@@ -46,6 +46,8 @@ close_dialog() {
   wait "$pid" || true
 }
 shot() {
+  # The pointer goes off the dialog so that no tooltip covers it.
+  xdotool mousemove 1 1
   sleep 0.6
   # The whole screen cropped to the dialog, so that open lists and menus are in the picture.
   import -window root -crop "1006x687+$X+$Y" +repage "$out/$1"
