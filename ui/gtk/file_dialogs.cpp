@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "pictures/picture.h"
@@ -57,6 +58,22 @@ void addFilter(GtkWidget* chooser, int type, bool save) {
   gtk_file_chooser_add_filter(GTK_FILE_CHOOSER(chooser), filter);
 }
 
+// The chooser sizes itself from what the toolkit remembers, which can be larger than a small
+// screen; once it is shown it is brought to a size that fits the screen's work area.
+void fitChooser(GtkWidget* chooser, gpointer) {
+  int width = 760, height = 500;
+  GdkDisplay* display = gtk_widget_get_display(chooser);
+  GdkWindow* window = gtk_widget_get_window(chooser);
+  if (GdkMonitor* monitor =
+          display && window ? gdk_display_get_monitor_at_window(display, window) : nullptr) {
+    GdkRectangle area{};
+    gdk_monitor_get_workarea(monitor, &area);
+    width = std::min(width, area.width);
+    height = std::min(height, area.height);
+  }
+  gtk_window_resize(GTK_WINDOW(chooser), width, height);
+}
+
 GtkWidget* newChooser(GtkWindow* parent, const char* title, GtkFileChooserAction action,
                       const char* acceptLabel) {
   GtkWidget* chooser =
@@ -68,6 +85,7 @@ GtkWidget* newChooser(GtkWindow* parent, const char* title, GtkFileChooserAction
   gtk_file_chooser_set_local_only(GTK_FILE_CHOOSER(chooser), TRUE);
   // A size that fits beside the dialog on small screens, whatever the toolkit remembers.
   gtk_window_set_default_size(GTK_WINDOW(chooser), 760, 500);
+  g_signal_connect(chooser, "map", G_CALLBACK(fitChooser), nullptr);
   return chooser;
 }
 
