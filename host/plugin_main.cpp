@@ -12,6 +12,7 @@
 
 #include "base/random_generator.h"
 #include "host/console_messages.h"
+#include "host/dialog_services.h"
 #include "host/host_image.h"
 #include "host/host_render_source.h"
 #include "host/host_suites.h"
@@ -331,6 +332,18 @@ void doStart() {
     session.highDynamicRange = imageClass(rec) == ImageClass::highDynamicRange;
     session.hostSignature = rec.hostSig;
     session.started = startTime;
+    session.chooseHostColour = [&rec](const std::string& title, uint8_t rgb[3]) {
+      return chooseColourWithHost(rec, title, rgb);
+    };
+    session.exportPsd = [&rec, &state, &s](const std::string& path, const JobProgress& progress,
+                                           const std::atomic<bool>& cancel) {
+      return exportPsdOverHost(rec, state, s, modulePictures(), runRandom(), path, progress,
+                               cancel);
+    };
+    session.hostImage = [&rec, &state](int maxSide) -> std::unique_ptr<Picture> {
+      const std::unique_ptr<Picture> whole = readHostPicture(rec, state, nullptr);
+      return whole ? reducedRgba8(*whole, maxSide) : nullptr;
+    };
     const DialogOutcome outcome = runMainDialog(session);
     if (outcome == DialogOutcome::noDisplay)
       tellUser("Cannot show the dialog", "There is no display to show the dialog on.");

@@ -31,12 +31,15 @@ std::string readWholeFile(const std::string& path, bool* found) {
 }
 
 void findPictures(EffectSettings& s, PictureContext context) {
-  PictureSearch search{s, context.pictures, context.messages, nullptr, {}};
+  PictureSearch search{s, context.pictures, context.messages, context.missing, {}};
+  // With someone to ask, a missing picture is looked for as a file (the name the file
+  // carries may have moved with it).
+  const bool interactive = static_cast<bool>(context.missing);
   const std::string environment = s.environmentName;
-  loadSettingsPicture(search, environment, PictureWhich::environment, false, false);
+  loadSettingsPicture(search, environment, PictureWhich::environment, interactive, true);
   if (s.textureChoice == 13) {
     const std::string texture = s.textureName;
-    loadSettingsPicture(search, texture, PictureWhich::texture, false, false);
+    loadSettingsPicture(search, texture, PictureWhich::texture, interactive, true);
   }
 }
 

@@ -17,6 +17,7 @@
 
 #include "pictures/picture.h"
 #include "settings/effect_settings.h"
+#include "settings/picture_search.h"
 
 namespace orichalcumite {
 
@@ -54,6 +55,9 @@ UserState& moduleUserState();
 struct PictureContext {
   EffectPictures& pictures;
   UserMessages& messages;
+  // Asks the user about a picture that cannot be found (the dialog sets it while it is open);
+  // null: the load goes on without the picture and nobody is asked.
+  MissingPictureHook missing = nullptr;
 };
 
 // File names in the state folder. `dot` counts from 1 (1..26: 26 is kPresetUpdateDot); the

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "base/user_messages.h"
 #include "pictures/effect_pictures.h"
@@ -253,6 +254,43 @@ TEST_F(UserStateTest, cachedSettingsComeBackAndADamagedCacheLeavesTheEffectAlone
   initialiseRun(damaged, user, {false, false}, context());
   EXPECT_EQ(damaged.radius, preparedSettings().radius);
   EXPECT_EQ(damaged.glue, preparedSettings().glue);
+}
+
+}  // namespace
+}  // namespace orichalcumite
+
+namespace orichalcumite {
+namespace {
+
+TEST_F(UserStateTest, aPresetNamingAMissingPictureAsksTheHookAndKeepsTheEffectWhenIgnored) {
+  if (!settingsFilesWork()) GTEST_SKIP() << "settings files cannot be written in this build";
+  EffectSettings saved = preparedSettings();
+  saved.radius = 23;
+  saved.textureChoice = 13;
+  setText(saved.textureName, "gone stone");
+  setText(saved.environmentName, "");
+  const std::string path = stateFilePath("missing texture.q5q");
+  ASSERT_FALSE(path.empty());
+  ASSERT_EQ(writeSettingsFile(path, saved, nullptr), 0);
+
+  // Without a hook nobody is asked and the effect comes in without the picture.
+  EffectSettings quiet = preparedSettings();
+  ASSERT_EQ(loadSettingsFileWithPictures(path, quiet, context()), 0);
+  EXPECT_EQ(quiet.radius, 23);
+
+  std::vector<std::string> asked;
+  PictureContext asking = context();
+  asking.missing = [&](PictureWhich which, const std::string& baseName, bool askForFile) {
+    EXPECT_EQ(which, PictureWhich::texture);
+    EXPECT_TRUE(askForFile);
+    asked.push_back(baseName);
+    return std::string();  // Ignore
+  };
+  EffectSettings s = preparedSettings();
+  ASSERT_EQ(loadSettingsFileWithPictures(path, s, asking), 0);
+  EXPECT_EQ(asked, std::vector<std::string>{"gone stone"});
+  EXPECT_EQ(s.radius, 23);
+  EXPECT_EQ(s.textureChoice, 13);
 }
 
 }  // namespace

@@ -18,7 +18,9 @@
 #include "ui/control_transfer.h"
 #include "ui/controls.h"
 #include "ui/edit_box.h"
+#include "ui/file_choice.h"
 #include "ui/gtk/dialog_widgets.h"
+#include "ui/gtk/file_commands.h"
 #include "ui/gtk/secondary_windows.h"
 #include "ui/gtk/skin.h"
 #include "ui/light_ball.h"
@@ -155,6 +157,9 @@ class MainWindow {
   void release();
   void setCursor(const char* name);
   void finish(DialogOutcome outcome);
+  // Commands that go through choosers and files (ui/gtk/file_commands.h); false for others.
+  bool fileCommand(int id);
+  void textureFileChosen();
   // the drawn widgets (ui/gtk/dialog_widgets.h)
   void turnLight(int id, int32_t x, int32_t y);
   void panTexture(int32_t dx, int32_t dy);
@@ -229,6 +234,7 @@ class MainWindow {
 };
 
 MainWindow::~MainWindow() {
+  if (session_.pictures) session_.pictures->missing = nullptr;
   if (settleTimer_) g_source_remove(settleTimer_);
   if (window_) gtk_widget_destroy(window_);
   if (pane_) cairo_surface_destroy(pane_);
@@ -591,6 +597,7 @@ void MainWindow::command(int id) {
     memoryDotCommand(id);
     return;
   }
+  if (fileCommand(id)) return;
   const CommandResult r = applyCommand(id, settings_, context);
   // Commands that open choosers, files or secondary windows (colour swatches, presets, the
   // pictures, PSD export, About, Info, Preset Management, memory dots) arrive with the next
@@ -622,9 +629,19 @@ void MainWindow::listChanged(int id) {
   GtkWidget* box = natives_[id];
   const int selected = gtk_combo_box_get_active(GTK_COMBO_BOX(box)) + 1;
   if (selected < 1) return;
+  if (id == control::textureChoice &&
+      textureListSelected({settings_.textureChoice}, selected) == TextureListStep::askForPicture) {
+    // The chooser opens once the list has closed its popup; the settings keep the previous
+    // choice until a picture is chosen.
+    g_idle_add(
+        [](gpointer self) -> gboolean {
+          static_cast<MainWindow*>(self)->textureFileChosen();
+          return G_SOURCE_REMOVE;
+        },
+        this);
+    return;
+  }
   controls_.values[id] = selected;
-  // Choosing the picture file (13) opens the texture picture's file chooser in the next stage
-  // of the dialog; until then the choice stands with the picture the effect already has.
   readBack();
   snapshot(snapshotKind(id, {.effectControl = true}));
   setSettleTimer(false);
@@ -702,6 +719,63 @@ void MainWindow::release() {
 void MainWindow::finish(DialogOutcome outcome) {
   outcome_ = outcome;
   if (loop_ && g_main_loop_is_running(loop_)) g_main_loop_quit(loop_);
+}
+
+bool MainWindow::fileCommand(int id) {
+  GtkWindow* parent = GTK_WINDOW(window_);
+  const std::optional<int> colourSlot = colourSlotOfSwatch(id);
+  if (!colourSlot && id != command_id::kEnvironmentSwatch && id != command_id::kEnvironmentFrame &&
+      id != command_id::kSavePreset && id != command_id::kLoadPreset &&
+      id != command_id::kExportPsd)
+    return false;
+  setSettleTimer(false);
+  readBack();
+  bool changed = false;
+  if (colourSlot) {
+    const std::string title(labelText(controlDescriptor(id).labelIndex));
+    changed = chooseSwatchColour(parent, session_, *colourSlot, title);
+  } else if (id == command_id::kEnvironmentSwatch || id == command_id::kEnvironmentFrame) {
+    changed = openEffectPicture(parent, session_, PictureWhich::environment);
+    if (changed) showNewEnvironment(settings_);
+  } else if (id == command_id::kSavePreset) {
+    // Saving changes no setting, only the name it was saved under.
+    if (savePresetFile(parent, session_)) redrawControl(23);
+    return true;
+  } else if (id == command_id::kLoadPreset) {
+    changed = loadPresetFile(parent, session_);
+    preparedTexture_ = 0;  // the file may bring another texture picture
+  } else {
+    exportPsdFile(parent, session_);
+    snapshot(snapshotKind(id, {}));
+    return true;
+  }
+  if (!changed) return true;
+  showControls();
+  readBack();
+  const ControlKind kind = controlDescriptor(id).kind;
+  snapshot(snapshotKind(id, {.effectControl = kind == ControlKind::ColourSwatch ||
+                                              kind == ControlKind::PictureFrame}));
+  if (colourSlot && natives_[id]) gtk_widget_queue_draw(natives_[id]);
+  if (natives_[command_id::kEnvironmentSwatch])
+    gtk_widget_queue_draw(natives_[command_id::kEnvironmentSwatch]);
+  for (int line : {23, 163, 164, 50}) redrawControl(line);
+  renderPreview();
+  return true;
+}
+
+// The texture list's "file" item: the picture chooser, and the previous choice back when it
+// is cancelled.
+void MainWindow::textureFileChosen() {
+  TextureListChoice choice{settings_.textureChoice};
+  const bool chosen = openEffectPicture(GTK_WINDOW(window_), session_, PictureWhich::texture);
+  controls_.values[control::textureChoice] = texturePictureChosen(choice, chosen);
+  pushNative(control::textureChoice);
+  if (!chosen) return;
+  readBack();
+  snapshot(snapshotKind(control::textureChoice, {.effectControl = true}));
+  preparedTexture_ = 0;  // a new picture makes a new tile even when the choice was the file
+  renderPreview();
+  for (int line : {50, 163, 164}) redrawControl(line);
 }
 
 int MainWindow::controlUnder(int32_t x, int32_t y) const { return trackingTooltipControl(x, y); }
@@ -1056,6 +1130,10 @@ DialogOutcome MainWindow::run() {
   refreshZoomButtons();
   paintPane();
   preparedTexture_ = settings_.textureChoice;  // the module prepared it before the dialog
+  readPresetFolder(settings_);
+  // A picture a preset or an undo names that cannot be found is asked about while the dialog
+  // is open.
+  if (session_.pictures) session_.pictures->missing = missingPictureQuestion(GTK_WINDOW(window_));
   renderPreview();
   // The memory dots show what the map keeps and take the incoming effect.
   if (MemoryDots* dots = widgets_.dots()) dots->startDialog(settings_);
