@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "protocol/filter_protocol.h"
@@ -18,9 +19,11 @@
 #include "ui/control_transfer.h"
 #include "ui/controls.h"
 #include "ui/edit_box.h"
+#include "ui/gtk/secondary_windows.h"
 #include "ui/gtk/skin.h"
 #include "ui/pointer.h"
 #include "ui/preview_view.h"
+#include "ui/secondary_dialogs.h"
 #include "ui/slider.h"
 
 namespace orichalcumite {
@@ -151,6 +154,7 @@ class MainWindow {
   void release();
   void setCursor(const char* name);
   void finish(DialogOutcome outcome);
+  bool secondaryCommand(int id);  // About, Info and Preset Management
 
   // ---- drawing
   void drawSkin(cairo_t* cr);
@@ -190,6 +194,9 @@ class MainWindow {
   PointerCapture capture_;
   PreviewState preview_;
   Skin skin_;
+  SecondaryWindows secondary_;
+  std::unique_ptr<WindowMessages> messages_;  // the session's messages while the window is open
+  UserMessages* hostMessages_ = nullptr;
 
   GtkWidget* window_ = nullptr;
   GtkWidget* fixed_ = nullptr;
@@ -213,6 +220,8 @@ class MainWindow {
 };
 
 MainWindow::~MainWindow() {
+  secondary_.closeAll();
+  if (messages_) session_.messages = hostMessages_;
   if (settleTimer_) g_source_remove(settleTimer_);
   if (window_) gtk_widget_destroy(window_);
   if (pane_) cairo_surface_destroy(pane_);
@@ -558,6 +567,7 @@ void MainWindow::command(int id) {
   context.user = session_.user;
   context.pictures = session_.pictures;
   context.cancelCopy = &cancelCopy_;
+  context.presetManagementOpen = secondary_.presetManagementOpen();
   if (id == command_id::kOk || id == command_id::kCancel) {
     setSettleTimer(false);
     if (id == command_id::kOk) readBack();
@@ -566,7 +576,9 @@ void MainWindow::command(int id) {
     if (r.outcome == CommandOutcome::cancelled) finish(DialogOutcome::cancelled);
     return;
   }
-  const CommandResult r = applyCommand(id, settings_, context);
+  CommandResult r = applyCommand(id, settings_, context);
+  if (r.outcome == CommandOutcome::notHandledYet && secondaryCommand(id))
+    r.outcome = CommandOutcome::done;
   // Commands that open choosers, files or secondary windows (colour swatches, presets, the
   // pictures, PSD export, About, Info, Preset Management, memory dots) arrive with the next
   // stage of the dialog; until then they answer notHandledYet and change nothing.
@@ -667,8 +679,23 @@ void MainWindow::release() {
 }
 
 void MainWindow::finish(DialogOutcome outcome) {
+  secondary_.closeAll();
   outcome_ = outcome;
   if (loop_ && g_main_loop_is_running(loop_)) g_main_loop_quit(loop_);
+}
+
+bool MainWindow::secondaryCommand(int id) {
+  GtkWindow* parent = GTK_WINDOW(window_);
+  switch (id) {
+    case command_id::kAboutStrip: secondary_.showAbout(parent); return true;
+    case command_id::kInfo: secondary_.showInfo(parent); return true;
+    case command_id::kPresetManagement:
+      secondary_.showPresetManagement(parent, lastPresetAction(), [this](int action) {
+        runGalleryAction(GTK_WINDOW(window_), action, session_);
+      });
+      return true;
+    default: return false;
+  }
 }
 
 int MainWindow::controlUnder(int32_t x, int32_t y) const {
@@ -961,6 +988,9 @@ DialogOutcome MainWindow::run() {
     std::fprintf(stderr, "dialog: toolkit ready %.1f ms after Start\n",
                  millisecondsSince(session_.started));
   build();
+  messages_ = std::make_unique<WindowMessages>(GTK_WINDOW(window_));
+  hostMessages_ = session_.messages;
+  session_.messages = messages_.get();
   if (debugOutput())
     std::fprintf(stderr, "dialog: window built %.1f ms after Start\n",
                  millisecondsSince(session_.started));
