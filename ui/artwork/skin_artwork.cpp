@@ -1066,9 +1066,9 @@ std::vector<NamedPicture> makeDialogArtwork(std::string& error) {
     return {};
   }
   add("about-282.png", std::move(about));
+  add("info-332.png", drawInfoPicture(pictures.front().image));
   add("about-title-127.png", drawAboutTitle());
   add("about-emblem-291.png", drawAboutEmblem());
-  add("info-332.png", drawInfoPicture(pictures.front().image));
   return pictures;
 }
 
