@@ -2,8 +2,9 @@
 # The dialog's secondary windows on a real X server (run under xvfb-run): the About strip opens
 # "About" and Escape closes it; "i" opens "Info"; "^" opens "Preset Management" (once), and
 # while it is open OK and Cancel of the dialog do nothing; its Cancel closes it; a chosen action
-# is preselected when it opens again; OK then ends the dialog. The message dialogs answer with
-# the button that closed them. Screenshots of every window go to WORK_DIR.
+# is preselected when it opens again; OK then ends the dialog. The host's About selector shows
+# the About box too (its words without a display). The message dialogs answer with the button
+# that closed them. Screenshots of every window go to WORK_DIR.
 #
 # usage: secondary_gui_test.sh BIN_DIR MESSAGE_PROBE WORK_DIR
 set -uo pipefail
@@ -161,6 +162,27 @@ wait "$pid"
 status=$?
 [ "$status" -eq 0 ] || fail "the program ended with $status"
 [ -s "$work/out.png" ] || fail "OK wrote no image"
+
+# ---- the host's About selector: the About box over the desktop, and the words without one ----
+"$bin/orichalcumite" about >"$work/about.out" 2>&1 &
+pid=$!
+about=$(window_named About)
+if [ -n "$about" ]; then
+  import -window "$about" "$work/about-from-host.png"
+  xdotool windowfocus --sync "$about" key Escape
+  for _ in $(seq 50); do running || break; sleep 0.1; done
+  running && fail "the About selector did not return after its box closed"
+else
+  fail "the About selector showed no About box"
+fi
+kill "$pid" 2>/dev/null
+wait "$pid"
+status=$?
+[ "$status" -eq 0 ] || fail "the About selector ended with $status"
+env -u DISPLAY "$bin/orichalcumite" about >"$work/about-console.out" 2>&1
+status=$?
+[ "$status" -eq 0 ] || fail "the About selector without a display ended with $status"
+grep -q "bevelled" "$work/about-console.out" || fail "the About selector without a display said nothing"
 
 # ---- the message dialogs: their default buttons and the others ---------------------------------
 run_probe() {

@@ -43,6 +43,7 @@ class SecondaryWindows {
   void showPresetManagement(GtkWindow* parent, int& lastAction,
                             std::function<void(int action)> chosen);
   bool presetManagementOpen() const { return presetManagement_ != nullptr; }
+  bool aboutOpen() const { return about_ != nullptr; }
   // Closes every window still open (the main dialog is ending).
   void closeAll();
 
