@@ -16,11 +16,11 @@ int main(int argc, char** argv) {
   if (!gtk_init_check(nullptr, nullptr)) return 3;
   orichalcumite::registerSkinResources();
   const bool memory = std::strcmp(argv[1], "memory") == 0;
-  const int answer = orichalcumite::showMessageDialog(
-      nullptr,
-      memory ? orichalcumite::MessageDialog::notEnoughMemory
-             : orichalcumite::MessageDialog::cantOpenFile,
-      {"texture", "bark & moss.png", "", ""});
+  const int answer =
+      orichalcumite::showMessageDialog(nullptr,
+                                       memory ? orichalcumite::MessageDialog::notEnoughMemory
+                                              : orichalcumite::MessageDialog::cantOpenFile,
+                                       {"texture", "bark & moss.png", "", ""});
   std::printf("answer %d\n", answer);
   return 0;
 }
