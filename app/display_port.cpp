@@ -8,12 +8,57 @@ namespace orichalcumite {
 namespace {
 
 // A pixel map checked once, so that the drawing loop cannot fail.
+struct MaskView {
+  const uint8_t* data = nullptr;
+  int64_t rowBytes = 0, colBytes = 0;
+  bool invert = false;
+};
+
+// Masks beyond this many are not read: no filter sends more than a mat and a selection.
+constexpr int kMaxMasks = 4;
+
 struct MapView {
   const uint8_t* base = nullptr;
   int64_t top = 0, left = 0, bottom = 0, right = 0;
   int64_t rowBytes = 0, colBytes = 0, planeBytes = 0;
   bool grey = false;
+  MaskView masks[kMaxMasks];
+  int maskCount = 0;
 };
+
+// Whether an extent of rows × columns samples from `base` stays inside the address space.
+bool fitsAddressSpace(const void* base, int64_t rows, int64_t columns, int64_t rowBytes,
+                      int64_t colBytes, uint64_t extra) {
+  // The last sample's offset must be an address. The first two terms are each below
+  // 2^63 - 2^32 and the third below 2^32, so their sum cannot wrap in 64 unsigned bits.
+  const uint64_t last =
+      uint64_t(rows - 1) * uint64_t(rowBytes) + uint64_t(columns - 1) * uint64_t(colBytes) + extra;
+  const auto start = reinterpret_cast<uintptr_t>(base);
+  return last <= uint64_t(std::numeric_limits<ptrdiff_t>::max()) &&
+         last <= std::numeric_limits<uintptr_t>::max() - start;
+}
+
+// The masks of a version-1 map: coverage 0..255 laid out like the map's own rows (the mat
+// descriptions are read as plain coverage; the inverted one is turned round).
+bool readMasks(const ps::PSPixelMap& map, MapView& view) {
+  const ps::PSPixelMask* mask = map.version >= 1 ? map.masks : nullptr;
+  for (; mask; mask = mask->next) {
+    if (view.maskCount == kMaxMasks) return false;
+    if (!mask->maskData || mask->rowBytes < 0 || mask->colBytes < 1) return false;
+    if (mask->maskDescription < ps::kSimplePSMask || mask->maskDescription > ps::kInvertPSMask)
+      return false;
+    MaskView& m = view.masks[view.maskCount++];
+    m.data = static_cast<const uint8_t*>(mask->maskData);
+    m.rowBytes = mask->rowBytes;
+    m.colBytes = mask->colBytes;
+    m.invert = mask->maskDescription == ps::kInvertPSMask;
+    if (view.bottom > view.top && view.right > view.left &&
+        !fitsAddressSpace(m.data, view.bottom - view.top, view.right - view.left, m.rowBytes,
+                          m.colBytes, 0))
+      return false;
+  }
+  return true;
+}
 
 bool readMap(const ps::PSPixelMap& map, MapView& view) {
   if (map.version < 1 || map.version > 3) return false;
@@ -32,15 +77,10 @@ bool readMap(const ps::PSPixelMap& map, MapView& view) {
   view.colBytes = map.colBytes;
   view.planeBytes = map.planeBytes;
   view.grey = map.imageMode == ps::modeGrayScale;
+  if (!readMasks(map, view)) return false;
   if (view.bottom == view.top || view.right == view.left) return true;
-  // The last sample's offset must be an address. The first two terms are each below
-  // 2^63 - 2^32 and the third below 2^32, so their sum cannot wrap in 64 unsigned bits.
-  const uint64_t last = uint64_t(view.bottom - view.top - 1) * uint64_t(view.rowBytes) +
-                        uint64_t(view.right - view.left - 1) * uint64_t(view.colBytes) +
-                        (view.grey ? 0 : 2 * uint64_t(view.planeBytes));
-  const auto start = reinterpret_cast<uintptr_t>(view.base);
-  return last <= uint64_t(std::numeric_limits<ptrdiff_t>::max()) &&
-         last <= std::numeric_limits<uintptr_t>::max() - start;
+  return fitsAddressSpace(view.base, view.bottom - view.top, view.right - view.left, view.rowBytes,
+                          view.colBytes, view.grey ? 0 : 2 * uint64_t(view.planeBytes));
 }
 
 bool readableSurface(const ps::PlatformDisplaySurface& surface) {
@@ -58,8 +98,23 @@ void drawRows(const MapView& map, int64_t x0, int64_t x1, int64_t y0, int64_t y1
     const uint8_t* in = map.base + (y - map.top) * map.rowBytes + (x0 - map.left) * map.colBytes;
     uint8_t* out = surface.pixels + (y + toRow) * int64_t(surface.rowBytes) + (x0 + toColumn) * 4;
     for (size_t i = 0; i < count; ++i, in += map.colBytes, out += 4) {
-      const uint32_t pixel = Grey ? surfacePixel(in[0], in[0], in[0])
-                                  : surfacePixel(in[0], in[map.planeBytes], in[2 * map.planeBytes]);
+      uint8_t r = in[0], g = Grey ? in[0] : in[map.planeBytes],
+              b = Grey ? in[0] : in[2 * map.planeBytes];
+      if (map.maskCount > 0) {
+        const int64_t x = x0 + int64_t(i);
+        uint32_t coverage = 255;
+        for (int m = 0; m < map.maskCount; ++m) {
+          const MaskView& mask = map.masks[m];
+          uint8_t v = mask.data[(y - map.top) * mask.rowBytes + (x - map.left) * mask.colBytes];
+          if (mask.invert) v = static_cast<uint8_t>(255 - v);
+          coverage = (coverage * v + 127) / 255;
+        }
+        const uint8_t board = checkerboardValue(x + toColumn, y + toRow);
+        r = overBoard(r, board, coverage);
+        g = overBoard(g, board, coverage);
+        b = overBoard(b, board, coverage);
+      }
+      const uint32_t pixel = surfacePixel(r, g, b);
       // Rows of the surface need not be 4-byte aligned.
       std::memcpy(out, &pixel, sizeof pixel);
     }

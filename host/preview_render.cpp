@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <limits>
 #include <optional>
+#include <vector>
 
 #include "host/host_image.h"
 #include "host/preview_source.h"
@@ -50,16 +51,26 @@ class PreviewRenderSource final : public RenderSource {
     readMaskRect(pixels_ ? &*pixels_ : nullptr, rect, mask, stride);
   }
 
+  int colourPlanes() const { return format_.greyscale ? 1 : 3; }
+
   // Stores value × 255 truncated into the planar buffer, coordinates clamped into it;
-  // greyscale images keep the green channel.
+  // greyscale images keep the green channel. Layers with transparency keep the result's
+  // coverage in the plane after the colours.
   void write(const Rect32& rect, const float* rgba, int32_t stride) override {
     const int32_t w = state_.previewWidth, h = state_.previewHeight;
     uint8_t* planes = state_.previewPixels;
     if (!planes || w < 1 || h < 1) return;
     const size_t planeSize = static_cast<size_t>(w) * static_cast<size_t>(h);
+    // A layer whose transparency the host keeps shows the host's coverage, its mask.
+    const bool hostCoverage = format_.maskIsCoverage && pixels_;
+    std::vector<uint8_t> coverageRow(hostCoverage ? static_cast<size_t>(rect.width()) : 0);
+    uint8_t* coverage = planes + static_cast<size_t>(colourPlanes()) * planeSize;
     for (int32_t y = rect.top; y < rect.bottom; ++y) {
       const float* in = rgba + static_cast<ptrdiff_t>(y - rect.top) * stride;
       const int32_t py = std::clamp(y - region_.top, 0, h - 1);
+      if (hostCoverage)
+        readMaskRect(&*pixels_, {y, rect.left, y + 1, rect.right}, coverageRow.data(),
+                     rect.width());
       for (int32_t x = rect.left; x < rect.right; ++x, in += 4) {
         const int32_t px = std::clamp(x - region_.left, 0, w - 1);
         const size_t at =
@@ -70,6 +81,10 @@ class PreviewRenderSource final : public RenderSource {
           for (int c = 0; c < 3; ++c)
             planes[c * planeSize + at] = static_cast<uint8_t>(in[c] * 255.0f);
         }
+        if (hostCoverage)
+          coverage[at] = coverageRow[static_cast<size_t>(x - rect.left)];
+        else if (format_.editableTransparency)
+          coverage[at] = static_cast<uint8_t>(in[3] * 255.0f);
       }
     }
   }
@@ -99,11 +114,12 @@ int32_t previewZoom(const ps::FilterRecord& rec, const PreviewView& view) {
   return canSample(rec) ? std::max(view.zoom, 1) : 1;
 }
 
-// Frees the preview buffer and allocates a zeroed one of planes × the region's size.
-bool allocatePreviewBuffer(PluginState& state, const Rect32& region, int planes) {
+// Frees the preview buffer and allocates a zeroed one of planes × the region's size, with a
+// coverage plane after them when the layer has transparency.
+bool allocatePreviewBuffer(PluginState& state, const Rect32& region, int planes, bool coverage) {
   releasePreviewPixels(state);
-  const size_t bytes = static_cast<size_t>(planes) * static_cast<size_t>(region.width()) *
-                       static_cast<size_t>(region.height());
+  const size_t bytes = static_cast<size_t>(planes + (coverage ? 1 : 0)) *
+                       static_cast<size_t>(region.width()) * static_cast<size_t>(region.height());
   state.previewPixels = static_cast<uint8_t*>(std::calloc(std::max<size_t>(bytes, 1), 1));
   if (!state.previewPixels) return false;
   state.previewWidth = region.width();
@@ -126,7 +142,9 @@ RenderStatus HostPreview::renderPreview(const EffectSettings& settings, const Pr
   state_.previewRegion = region;
   state_.scaleFactor = static_cast<float>(zoom);
 
-  if (!allocatePreviewBuffer(state_, region, isGreyscale(rec_) ? 1 : 3))
+  const ImageFormat format = classifyImage(rec_);
+  coverage_ = format.editableTransparency || format.maskIsCoverage;
+  if (!allocatePreviewBuffer(state_, region, format.greyscale ? 1 : 3, coverage_))
     return RenderStatus::outOfMemory;
 
   const std::unique_ptr<RenderInputs> inputs = makeRenderInputs(settings, pictures_, random_);
@@ -149,8 +167,22 @@ RenderStatus HostPreview::renderPreview(const EffectSettings& settings, const Pr
 }
 
 PreviewPixels HostPreview::previewPixels() const {
-  return {state_.previewPixels, state_.previewWidth,  state_.previewHeight,
-          state_.previewPlanes, state_.previewRegion, static_cast<int32_t>(state_.scaleFactor)};
+  PreviewPixels pixels;
+  pixels.planes = state_.previewPixels;
+  pixels.alpha = coverageData();
+  pixels.width = state_.previewWidth;
+  pixels.height = state_.previewHeight;
+  pixels.planeCount = state_.previewPlanes;
+  pixels.region = state_.previewRegion;
+  pixels.zoom = static_cast<int32_t>(state_.scaleFactor);
+  return pixels;
+}
+
+const uint8_t* HostPreview::coverageData() const {
+  if (!coverage_ || !state_.previewPixels) return nullptr;
+  return state_.previewPixels + static_cast<size_t>(state_.previewPlanes) *
+                                    static_cast<size_t>(state_.previewWidth) *
+                                    static_cast<size_t>(state_.previewHeight);
 }
 
 bool HostPreview::canDisplay() const { return rec_.displayPixels && rec_.advanceState; }
@@ -163,12 +195,14 @@ RenderStatus HostPreview::showSource(const PreviewView& view) {
   state_.previewRegion = region;
   state_.scaleFactor = static_cast<float>(zoom);
   const ImageFormat format = classifyImage(rec_);
-  if (!allocatePreviewBuffer(state_, region, format.greyscale ? 1 : 3))
+  coverage_ = format.editableTransparency || format.maskIsCoverage;
+  if (!allocatePreviewBuffer(state_, region, format.greyscale ? 1 : 3, coverage_))
     return RenderStatus::outOfMemory;
 
-  // The source colours are all a pan shows: a one-pixel mask saves the host the selection.
+  // The source colours are all a pan shows: a one-pixel mask saves the host the selection,
+  // unless the mask is the layer's coverage.
   const int32_t maskNotNeeded = state_.maskNotNeeded;
-  state_.maskNotNeeded = 1;
+  state_.maskNotNeeded = format.maskIsCoverage ? 0 : 1;
   requestRegion(rec_, state_, region, zoom);
   state_.maskNotNeeded = maskNotNeeded;
   if (const int16_t result = advanceHostState(rec_); result != 0) {
@@ -182,7 +216,12 @@ RenderStatus HostPreview::showSource(const PreviewView& view) {
   source.imageClass = format.imageClass;
   source.planes = format.planes;
   source.greyscale = format.greyscale;
+  source.transparencyPlane = coverage_ ? format.transparencyPlane : -1;
   copySourceToPreview(source, region, state_.previewPixels);
+  if (format.maskIsCoverage) {
+    const HostPixels pixels(rec_, format, region);
+    readMaskRect(&pixels, region, const_cast<uint8_t*>(coverageData()), region.width());
+  }
   return RenderStatus::done;
 }
 
@@ -200,6 +239,15 @@ bool HostPreview::display(const ps::PlatformDisplaySurface& surface, int32_t x, 
   map.colBytes = 1;
   map.planeBytes = w * h;
   map.baseAddr = state_.previewPixels;
+  // A layer's transparency goes along as a mask, which the host shows over its checkerboard.
+  ps::PSPixelMask mask{};
+  if (const uint8_t* coverage = coverageData()) {
+    mask.maskData = const_cast<uint8_t*>(coverage);
+    mask.rowBytes = w;
+    mask.colBytes = 1;
+    mask.maskDescription = ps::kSimplePSMask;
+    map.masks = &mask;
+  }
   const ps::VRect srcRect = map.bounds;
   return rec_.displayPixels(&map, &srcRect, y, x,
                             const_cast<ps::PlatformDisplaySurface*>(&surface)) == ps::noErr;

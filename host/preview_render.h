@@ -43,6 +43,9 @@ class HostPreview final : public PreviewService {
   int processors_;
   bool abort_ = false;
   int16_t hostResult_ = 0;
+  bool coverage_ = false;  // the buffer ends with a coverage plane (layers with transparency)
+
+  const uint8_t* coverageData() const;
 };
 
 }  // namespace orichalcumite

@@ -30,8 +30,10 @@ void copyRows(const SourceBuffer& source, const Rect32& region, const Rect32& pa
                          static_cast<ptrdiff_t>(part.left - source.rect.left) * pixelBytes;
     uint8_t* out = buffer + static_cast<size_t>(y - region.top) * width +
                    static_cast<size_t>(part.left - region.left);
-    for (int c = 0; c < colourPlanes; ++c) {
-      const uint8_t* in = row + static_cast<size_t>(c) * sizeof(Sample);
+    const int outPlanes = colourPlanes + (source.transparencyPlane >= 0 ? 1 : 0);
+    for (int c = 0; c < outPlanes; ++c) {
+      const int sample = c < colourPlanes ? c : source.transparencyPlane;
+      const uint8_t* in = row + static_cast<size_t>(sample) * sizeof(Sample);
       uint8_t* plane = out + static_cast<size_t>(c) * planeSize;
       for (int32_t i = 0; i < part.width(); ++i, in += pixelBytes)
         plane[i] = displayValue<Sample>(in);
@@ -45,6 +47,7 @@ void copySourceToPreview(const SourceBuffer& source, const Rect32& region, uint8
   if (!source.data || !buffer) return;
   // A colour image needs three samples a pixel; fewer would read the next pixel's.
   if (source.planes < (source.greyscale ? 1 : 3)) return;
+  if (source.transparencyPlane >= source.planes) return;
   const Rect32 part{std::max(region.top, source.rect.top), std::max(region.left, source.rect.left),
                     std::min(region.bottom, source.rect.bottom),
                     std::min(region.right, source.rect.right)};

@@ -31,10 +31,14 @@ struct SourceBuffer {
   ImageClass imageClass = ImageClass::eightBit;
   int planes = 0;
   bool greyscale = false;
+  // The sample of each pixel that holds the layer's transparency, or -1. When set, the
+  // preview buffer has a coverage plane after its colour planes and it is copied there too.
+  int transparencyPlane = -1;
 };
 
 // Writes the display values of `region` into `buffer`: one plane (grey) or three (red, green,
-// blue) of width × height bytes, one after another, where width and height are the region's.
+// blue) of width × height bytes, one after another, where width and height are the region's,
+// then the coverage plane when the source has a transparency plane.
 // Pixels of the region that the source does not cover, and everything without source data,
 // stay as they were.
 void copySourceToPreview(const SourceBuffer& source, const Rect32& region, uint8_t* buffer);

@@ -239,6 +239,13 @@ struct ReadImageDocumentDesc;
 
 // ---- Pixel maps and colour services (natural alignment) ----------------------------------------
 
+// maskDescription of a PSPixelMask.
+constexpr int32_t kSimplePSMask = 0;
+constexpr int32_t kBlackMatPSMask = 1;
+constexpr int32_t kGrayMatPSMask = 2;
+constexpr int32_t kWhiteMatPSMask = 3;
+constexpr int32_t kInvertPSMask = 4;
+
 struct PSPixelMask {
   PSPixelMask* next;
   void* maskData;

@@ -41,6 +41,9 @@ Rect32 visibleRegion(const Rect32& image, const PreviewView& view,
 // reduction `zoom`.
 struct PreviewPixels {
   const uint8_t* planes = nullptr;
+  // Layers with transparency: a plane of coverage (255 opaque) after the colour planes, which
+  // the display lays over a checkerboard; null for images without transparency.
+  const uint8_t* alpha = nullptr;
   int32_t width = 0;
   int32_t height = 0;
   int32_t planeCount = 0;

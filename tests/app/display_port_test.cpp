@@ -203,3 +203,51 @@ TEST(DisplayPort, WithoutASurfaceAGoodMapSucceedsAndABadOneIsRefused) {
 
 }  // namespace
 }  // namespace orichalcumite
+
+namespace orichalcumite {
+namespace {
+
+TEST(DisplayPort, MasksLayThePixelsOverTheCheckerboard) {
+  TestMap m(Layout::planar, {0, 0, 4, 20});
+  // Coverage by column: 255, 0, 128 and, inverted through a second mask, the same.
+  std::vector<uint8_t> coverage(20 * 4), inverted(20 * 4);
+  for (int32_t y = 0; y < 4; ++y)
+    for (int32_t x = 0; x < 20; ++x) {
+      coverage[size_t(y * 20 + x)] = uint8_t(x % 3 == 0 ? 255 : x % 3 == 1 ? 0 : 128);
+      inverted[size_t(y * 20 + x)] = 0;  // 255 once inverted: no change
+    }
+  ps::PSPixelMask second{nullptr, inverted.data(), 20, 1, ps::kInvertPSMask};
+  ps::PSPixelMask first{&second, coverage.data(), 20, 1, ps::kSimplePSMask};
+  m.map.masks = &first;
+  TestSurface s(24, 6);
+  ASSERT_EQ(drawPixelMap(m.map, m.map.bounds, 1, 2, &s.surface), ps::noErr);
+  for (int32_t y = 0; y < 4; ++y)
+    for (int32_t x = 0; x < 20; ++x) {
+      const uint8_t board = checkerboardValue(x + 2, y + 1);
+      const uint32_t a = coverage[size_t(y * 20 + x)];
+      const auto c = [&](int i) { return overBoard(sampleAt(x, y, i), board, a); };
+      ASSERT_EQ(s.at(x + 2, y + 1), surfacePixel(c(0), c(1), c(2))) << x << "," << y;
+    }
+  // Fully transparent shows the board itself, fully opaque the map.
+  EXPECT_EQ(s.at(3, 1), surfacePixel(checkerboardValue(3, 1), checkerboardValue(3, 1),
+                                     checkerboardValue(3, 1)));
+  EXPECT_EQ(s.at(2, 1), m.expected(0, 0));
+  EXPECT_NE(checkerboardValue(0, 0), checkerboardValue(kCheckerSquare, 0));
+
+  // A mask without data, with an unknown description or with a broken step is refused.
+  for (auto broken : {ps::PSPixelMask{nullptr, nullptr, 20, 1, 0},
+                      ps::PSPixelMask{nullptr, coverage.data(), 20, 1, 9},
+                      ps::PSPixelMask{nullptr, coverage.data(), -1, 1, 0},
+                      ps::PSPixelMask{nullptr, coverage.data(), 20, 0, 0}}) {
+    m.map.masks = &broken;
+    EXPECT_EQ(drawPixelMap(m.map, m.map.bounds, 0, 0, &s.surface), ps::paramErr);
+  }
+  // A list that loops is not followed for ever.
+  ps::PSPixelMask loop{nullptr, coverage.data(), 20, 1, 0};
+  loop.next = &loop;
+  m.map.masks = &loop;
+  EXPECT_EQ(drawPixelMap(m.map, m.map.bounds, 0, 0, &s.surface), ps::paramErr);
+}
+
+}  // namespace
+}  // namespace orichalcumite

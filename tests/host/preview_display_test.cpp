@@ -15,6 +15,7 @@
 #include "host/plugin_main.h"
 #include "host/preview_render.h"
 #include "pictures/effect_pictures.h"
+#include "settings/effect_settings.h"
 
 namespace orichalcumite {
 namespace {
@@ -132,6 +133,41 @@ TEST(PreviewDisplay, NothingIsShownWithoutABufferADisplayOrAUsableSurface) {
   EXPECT_FALSE(rig.preview->canDisplay());
   EXPECT_FALSE(rig.preview->display(screen.surface, 0, 0));
   EXPECT_EQ(screen.memory, std::vector<uint32_t>(400, 0xFF00FF00u));
+}
+
+}  // namespace
+}  // namespace orichalcumite
+
+namespace orichalcumite {
+namespace {
+
+// A layer with transparency (the host keeps it: its mask is the coverage) goes to the screen
+// over the checkerboard, both as source while panning and as a rendered preview.
+TEST(PreviewDisplay, ALayersTransparencyShowsTheCheckerboard) {
+  Image image = *Image::make(40, 30, 4, true, SampleType::uint8);
+  for (int y = 0; y < 30; ++y)
+    for (int x = 0; x < 40; ++x) {
+      for (int c = 0; c < 3; ++c) image.setSample(x, y, c, 200);
+      image.setSample(x, y, 3, x < 20 ? 255 : 0);  // left half opaque, right half clear
+    }
+  DisplayRig rig(image);
+  EffectSettings settings;
+  resetSettings(settings);
+  for (bool rendered : {false, true}) {
+    SCOPED_TRACE(rendered ? "rendered" : "source");
+    ASSERT_EQ(rendered ? rig.preview->renderPreview(settings, {1, 0, 0})
+                       : rig.preview->showSource({1, 0, 0}),
+              RenderStatus::done);
+    const PreviewPixels pixels = rig.preview->previewPixels();
+    ASSERT_NE(pixels.alpha, nullptr);
+    EXPECT_EQ(pixels.alpha[5], 255);
+    EXPECT_EQ(pixels.alpha[30], 0);
+    Surface screen(40, 30);
+    ASSERT_TRUE(rig.preview->display(screen.surface, 0, 0));
+    const uint8_t board = checkerboardValue(30, 3);
+    EXPECT_EQ(screen.at(30, 3), surfacePixel(board, board, board));
+    EXPECT_EQ(screen.at(5, 3) & 0xFF000000u, 0u);
+  }
 }
 
 }  // namespace

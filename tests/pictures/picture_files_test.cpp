@@ -240,5 +240,21 @@ TEST(PictureDecoderLibrary, onlyTheCompanionNeedsTheImagingLibrary) {
       << "the check would see the imaging library if it were there";
 }
 
+// Likewise the toolkit: only the dialog's library loads GTK, so a run without a dialog never
+// pays its start.
+TEST(DialogLibrary, onlyTheDialogLibraryNeedsTheToolkit) {
+  const auto mentionsToolkit = [](const std::vector<std::string>& libraries) {
+    for (const std::string& name : libraries)
+      if (name.find("libgtk") != std::string::npos || name.find("libgdk") != std::string::npos)
+        return true;
+    return false;
+  };
+  const std::vector<std::string> module = neededLibraries(ORICHALCUMITE_MODULE_FILE);
+  ASSERT_FALSE(module.empty()) << "readelf cannot read the module";
+  EXPECT_FALSE(mentionsToolkit(module));
+  EXPECT_TRUE(mentionsToolkit(neededLibraries(ORICHALCUMITE_DIALOG_LIBRARY_FILE)))
+      << "the check would see the toolkit if it were there";
+}
+
 }  // namespace
 }  // namespace orichalcumite

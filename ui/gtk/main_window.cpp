@@ -19,12 +19,15 @@
 #include "ui/control_transfer.h"
 #include "ui/controls.h"
 #include "ui/edit_box.h"
+#include "ui/gtk/dialog_widgets.h"
 #include "ui/gtk/secondary_windows.h"
 #include "ui/gtk/skin.h"
+#include "ui/light_ball.h"
 #include "ui/pointer.h"
 #include "ui/preview_view.h"
 #include "ui/secondary_dialogs.h"
 #include "ui/slider.h"
+#include "ui/tracking_tooltip.h"
 
 namespace orichalcumite {
 namespace {
@@ -155,6 +158,14 @@ class MainWindow {
   void setCursor(const char* name);
   void finish(DialogOutcome outcome);
   bool secondaryCommand(int id);  // About, Info and Preset Management
+  // the drawn widgets (ui/gtk/dialog_widgets.h)
+  void turnLight(int id, int32_t x, int32_t y);
+  void panTexture(int32_t dx, int32_t dy);
+  void trackMemoryDot(int id, int32_t x, int32_t y);
+  void hoverMemoryDots(int32_t x, int32_t y);
+  void memoryDotCommand(int id);
+  void ctrlChanged(bool ctrl);
+  void demoteCurrentDot();
 
   // ---- drawing
   void drawSkin(cairo_t* cr);
@@ -197,6 +208,10 @@ class MainWindow {
   SecondaryWindows secondary_;
   std::unique_ptr<WindowMessages> messages_;  // the session's messages while the window is open
   UserMessages* hostMessages_ = nullptr;
+  DialogWidgets widgets_{session_, skin_};
+  bool pointerCtrl_ = false;  // Ctrl at the last pointer message
+  int pressedDot_ = -1;       // the captured memory dot while it shows pressed
+  TrackingTooltip tip_;
 
   GtkWidget* window_ = nullptr;
   GtkWidget* fixed_ = nullptr;
@@ -296,6 +311,8 @@ void MainWindow::addGlueList() {
   for (int mode = 1; mode <= kGlueModeCount; ++mode)
     gtk_combo_box_text_append_text(GTK_COMBO_BOX_TEXT(box),
                                    std::string(enumName(Enumeration::glueMode, mode)).c_str());
+  // 74 modes in one column would run off the screen; three columns fit beside the dialog.
+  gtk_combo_box_set_wrap_width(GTK_COMBO_BOX(box), 3);
   place(box, control::glueMode);
   g_signal_connect(box, "changed", G_CALLBACK(onListChanged), this);
 }
@@ -404,6 +421,7 @@ void MainWindow::build() {
   pane_ = cairo_image_surface_create(CAIRO_FORMAT_RGB24, kPaneWidth, kPaneHeight);
   g_signal_connect(window_, "delete-event", G_CALLBACK(onDelete), this);
   g_signal_connect(window_, "key-press-event", G_CALLBACK(onKey), this);
+  g_signal_connect(window_, "key-release-event", G_CALLBACK(onKey), this);
 }
 
 // ---- model and widgets ----------------------------------------------------------------------
@@ -441,8 +459,9 @@ void MainWindow::readBack() {
 void MainWindow::snapshot(SnapshotKind kind) {
   if (kind == SnapshotKind::none || !session_.user) return;
   takeUndoStep(settings_, *session_.user, kind == SnapshotKind::full);
-  // Clearing the memory dots' current mark belongs to the memory dots, which the next stage
-  // of the dialog brings; until then no dot is ever marked current here.
+  // Every change that takes a snapshot leaves the stored dots behind: none is current any
+  // more. Memory-dot clicks take theirs without coming here.
+  demoteCurrentDot();
 }
 
 void MainWindow::setSettleTimer(bool armed) {
@@ -576,6 +595,11 @@ void MainWindow::command(int id) {
     if (r.outcome == CommandOutcome::cancelled) finish(DialogOutcome::cancelled);
     return;
   }
+  if ((id >= command_id::kFirstMemoryDot && id <= command_id::kLastMemoryDot) ||
+      id == command_id::kMemoryDotPreview) {
+    memoryDotCommand(id);
+    return;
+  }
   CommandResult r = applyCommand(id, settings_, context);
   if (r.outcome == CommandOutcome::notHandledYet && secondaryCommand(id))
     r.outcome = CommandOutcome::done;
@@ -597,6 +621,7 @@ void MainWindow::command(int id) {
       kind == ControlKind::PictureFrame || kind == ControlKind::IconChoiceList ||
       kind == ControlKind::ModeList;
   if (r.outcome == CommandOutcome::done) snapshot(snapshotKind(id, snapshotContext));
+  if (id == command_id::kUndo) demoteCurrentDot();
   setSettleTimer(false);
   if (r.redrawPresetName) redrawControl(23);
   if (r.redrawEnvironmentSwatch && natives_[command_id::kEnvironmentSwatch])
@@ -650,6 +675,7 @@ void MainWindow::press(GdkEventButton* event) {
   if (event->type != GDK_BUTTON_PRESS || (event->button != 1 && event->button != 3)) return;
   const auto x = static_cast<int32_t>(event->x), y = static_cast<int32_t>(event->y);
   const bool ctrl = (event->state & GDK_CONTROL_MASK) != 0;
+  pointerCtrl_ = ctrl;
   const PressResult r = pointerPressed(capture_, controls_, x, y, ctrl, event->button == 3,
                                        event->time, !canPan(preview_));
   panning_ = r.startPreviewPan;
@@ -659,6 +685,7 @@ void MainWindow::press(GdkEventButton* event) {
 void MainWindow::move(int32_t x, int32_t y) {
   const int32_t previousX = capture_.previousX, previousY = capture_.previousY;
   const MoveResult r = pointerMoved(capture_, controls_, x, y, canPan(preview_));
+  if (r.updateMemoryDotHover) hoverMemoryDots(x, y);
   setCursor(r.cursor == DialogCursor::grabbing ? "grabbing"
             : r.cursor == DialogCursor::grab   ? "grab"
                                                : nullptr);
@@ -667,14 +694,19 @@ void MainWindow::move(int32_t x, int32_t y) {
       if (previousX != -999 && panByPointer(preview_, x - previousX, y - previousY)) showSource();
       break;
     case MoveAction::dragSlider: apply(r.requests); break;
-    // Turning the lights, panning the texture and the memory dots' press tracking come with
-    // the next stage of the dialog.
+    case MoveAction::turnLight: turnLight(capture_.capturedId, x, y); break;
+    case MoveAction::panTexture:
+      if (previousX != -999) panTexture(x - previousX, y - previousY);
+      break;
+    case MoveAction::trackMemoryDot: trackMemoryDot(capture_.capturedId, x, y); break;
     default: break;
   }
 }
 
 void MainWindow::release() {
   panning_ = false;
+  if (pressedDot_ >= 0) redrawControl(pressedDot_);
+  pressedDot_ = -1;
   apply(pointerReleased(capture_));
 }
 
@@ -698,12 +730,93 @@ bool MainWindow::secondaryCommand(int id) {
   }
 }
 
-int MainWindow::controlUnder(int32_t x, int32_t y) const {
-  for (int id = 0; id < kControlCount; ++id) {
-    if (natives_[id] || controlDescriptor(id).isPartner) continue;
-    if (layoutRect(id).contains(x, y) && !tooltipText(id).empty()) return id;
+int MainWindow::controlUnder(int32_t x, int32_t y) const { return trackingTooltipControl(x, y); }
+
+// ---- the drawn widgets ----------------------------------------------------------------------
+
+void MainWindow::turnLight(int id, int32_t x, int32_t y) {
+  controls_.lights[id] = turnedLight(layoutRect(id), x, y, pointerCtrl_);
+  redrawControl(id);
+}
+
+// Ctrl pressed or let go while a light ball is held turns the light as a move would.
+void MainWindow::ctrlChanged(bool ctrl) {
+  if (ctrl == pointerCtrl_) return;
+  pointerCtrl_ = ctrl;
+  const int id = capture_.capturedId;
+  if (id >= 0 && controlDescriptor(id).kind == ControlKind::LightBall)
+    turnLight(id, capture_.x, capture_.y);
+}
+
+void MainWindow::panTexture(int32_t dx, int32_t dy) {
+  int32_t width = 0, height = 0;
+  widgets_.textureTileSize(width, height, settings_.textureWidth, settings_.textureHeight);
+  const TexturePan pan =
+      pannedTexture({settings_.texturePanX, settings_.texturePanY}, width, height, dx, dy);
+  settings_.texturePanX = pan.x;
+  settings_.texturePanY = pan.y;
+  redrawControl(control::textureSwatch);
+}
+
+void MainWindow::trackMemoryDot(int id, int32_t x, int32_t y) {
+  const int pressed = layoutRect(id).contains(x, y) ? id : -1;
+  if (pressed == pressedDot_) return;
+  pressedDot_ = pressed;
+  redrawControl(id);
+}
+
+void MainWindow::hoverMemoryDots(int32_t x, int32_t y) {
+  MemoryDots* dots = widgets_.dots();
+  const int id = memoryDotAt(x, y);
+  if (dots && id >= 0 && dots->hover(id - control::firstMemoryDot))
+    redrawControl(control::memoryDotPreview);
+}
+
+void MainWindow::demoteCurrentDot() {
+  if (MemoryDots* dots = widgets_.dots(); dots && dots->demoteCurrent())
+    for (int id = control::firstMemoryDot; id <= control::lastMemoryDot; ++id) redrawControl(id);
+}
+
+// A click on a memory dot or on the preview square (the release of its press).
+void MainWindow::memoryDotCommand(int id) {
+  MemoryDots* dots = widgets_.dots();
+  const bool square = id == command_id::kMemoryDotPreview;
+  const bool ctrl = capture_.ctrl, right = capture_.rightButton;
+  setSettleTimer(false);
+  readBack();
+  SnapshotContext context;
+  context.ctrlHeld = ctrl;
+  context.dotHovered = dots && dots->hovered() >= 0;
+  DotClickOutcome o;
+  if (square && right) {
+    writeMemoryDotsPage(GTK_WINDOW(window_), session_);
+  } else if (square && ctrl) {
+    runGalleryAction(GTK_WINDOW(window_), 2, session_);
+  } else if (!dots) {
+    return;
+  } else if (square) {
+    o = dots->recallHovered(settings_);
+  } else {
+    const DotButton button = right  ? DotButton::right
+                             : ctrl ? DotButton::ctrlLeft
+                                    : DotButton::left;
+    o = dots->click(id - control::firstMemoryDot, button, settings_);
   }
-  return -1;
+  context.dotHoldsEffect = o.holdsEffect;
+  if (debugOutput())
+    std::fprintf(stderr, "dialog: memory dot %d clicked, code %d, hovered %d, effect \"%s\"\n", id,
+                 o.code, dots ? dots->hovered() : -1, textOf(settings_.settingsName).c_str());
+  for (int dot = control::firstMemoryDot; dot <= control::lastMemoryDot; ++dot) redrawControl(dot);
+  redrawControl(control::memoryDotPreview);
+  if (o.settingsReplaced) showControls();
+  // The dot's own snapshot: it sets the current mark itself, so no demotion here.
+  const SnapshotKind kind = snapshotKind(id, context);
+  if (kind != SnapshotKind::none && session_.user)
+    takeUndoStep(settings_, *session_.user, kind == SnapshotKind::full);
+  if (o.settingsReplaced) {
+    redrawControl(23);
+    renderPreview();
+  }
 }
 
 // ---- drawing --------------------------------------------------------------------------------
@@ -754,47 +867,11 @@ void MainWindow::drawSlider(cairo_t* cr, int id) {
 }
 
 void MainWindow::drawLightBall(cairo_t* cr, int id) {
-  const ControlRect r = layoutRect(id);
-  if (!skin_.draw(cr, "light-ball", r.x, r.y)) {
-    setSourceRgb(cr, 200, 200, 210);
-    cairo_arc(cr, r.x + 42.5, r.y + 42.5, 40, 0, 2 * M_PI);
-    cairo_fill(cr);
-  }
-  if (!controls_.enabled[id]) return;
-  const LightVector v = controls_.lights[id];
-  const double vx = v.x, vy = v.y;
-  const auto lx = static_cast<int>(std::trunc((33 * vx + 0.5) / 2.9));
-  const auto ly = static_cast<int>(std::trunc((33 * vy + 0.5) / 2.9));
-  const double ex = r.x + 42 + static_cast<int>(std::trunc(33 * vx));
-  const double ey = r.y + 41 + static_cast<int>(std::trunc(33 * vy));
-  if (v.z >= 0)
-    setSourceRgb(cr, 255, 255, 0);
-  else
-    setSourceRgb(cr, 255, 0, 255);
-  cairo_set_line_width(cr, 2);
-  cairo_move_to(cr, r.x + 41 + lx, r.y + 40 + ly);
-  cairo_line_to(cr, ex, ey);
-  cairo_stroke(cr);
-  skin_.draw(cr, "light-marker", ex - 2, ey - 2);
+  widgets_.drawLightBall(cr, id, controls_.lights[id], controls_.enabled[id]);
 }
 
 void MainWindow::drawMemoryDot(cairo_t* cr, int id) {
-  const int slot = id - control::firstMemoryDot;
-  if (!session_.user) return;
-  const UserState& user = *session_.user;
-  const bool kept = user.dotMap[static_cast<size_t>(slot)] != 0;
-  int face = 203;
-  switch (user.dotDisplay[static_cast<size_t>(slot)]) {
-    case DotDisplay::empty: face = 203; break;
-    case DotDisplay::stored: face = kept ? 215 : 213; break;
-    case DotDisplay::current: face = kept ? 208 : 202; break;
-  }
-  const ControlRect r = layoutRect(id);
-  if (!skin_.draw(cr, "dot-" + std::to_string(face), r.x, r.y + 2)) {
-    setSourceRgb(cr, face == 203 ? 200 : 60, face == 203 ? 200 : 60, 200);
-    cairo_arc(cr, r.x + 4, r.y + 6, 4, 0, 2 * M_PI);
-    cairo_fill(cr);
-  }
+  widgets_.drawMemoryDot(cr, id, id == pressedDot_);
 }
 
 void MainWindow::drawSwatch(GtkWidget* widget, cairo_t* cr, int id) {
@@ -816,17 +893,14 @@ void MainWindow::drawSwatch(GtkWidget* widget, cairo_t* cr, int id) {
     setSourceRgb(cr, c.red >> 8, c.green >> 8, c.blue >> 8);
     fillRect(cr, inside);
   } else {
-    // The environment swatch: the lit sphere of the environment picture is drawn by the next
-    // stage of the dialog; until then a shaded grey ball stands for it.
-    cairo_pattern_t* ball = cairo_pattern_create_radial(width * 0.4, height * 0.35, 2, width * 0.5,
-                                                        height * 0.5, width * 0.45);
-    cairo_pattern_add_color_stop_rgb(ball, 0, 1, 1, 1);
-    cairo_pattern_add_color_stop_rgb(ball, 1, 0.35, 0.35, 0.4);
-    cairo_set_source(cr, ball);
-    cairo_arc(cr, width * 0.5 + (pressed ? 1 : 0), height * 0.5 + (pressed ? 1 : 0), width * 0.45,
-              0, 2 * M_PI);
-    cairo_fill(cr);
-    cairo_pattern_destroy(ball);
+    // The environment swatch: the environment picture on a lit sphere, pressed in by a
+    // pixel, inside the frame.
+    cairo_save(cr);
+    cairo_rectangle(cr, 1, 1, width - 2, height - 2);
+    cairo_clip(cr);
+    widgets_.drawEnvironmentSphere(cr, pressed ? 1 : 0, pressed ? 1 : 0, settings_.environmentSpin);
+    cairo_restore(cr);
+    frame3d(cr, r, pressed ? RgbColour{128, 128, 128} : RgbColour{255, 255, 255}, {128, 128, 128});
   }
   if (gtk_widget_has_focus(widget)) {
     const double dash = 1;
@@ -876,17 +950,9 @@ void MainWindow::drawSkin(cairo_t* cr) {
       }
       case ControlKind::LightBall: drawLightBall(cr, id); break;
       case ControlKind::MemoryDot: drawMemoryDot(cr, id); break;
-      case ControlKind::MemoryDotPreview:
-        if (!skin_.draw(cr, "dot-preview-frame", r.x, r.y)) {
-          setSourceRgb(cr, 160, 160, 170);
-          fillRect(cr, r);
-        }
-        break;
+      case ControlKind::MemoryDotPreview: widgets_.drawDotPreviewSquare(cr); break;
       case ControlKind::TextureSwatch:
-        // The texture picture's 64 × 64 window arrives with the texture swatch's panning;
-        // until then the swatch is the plain grey of a swatch without a picture.
-        setSourceRgb(cr, 128, 128, 128);
-        fillRect(cr, {r.x - 1, r.y - 1, r.width, r.height});
+        widgets_.drawTextureSwatch(cr, {settings_.texturePanX, settings_.texturePanY});
         break;
       default: break;
     }
@@ -926,7 +992,14 @@ gboolean MainWindow::onPress(GtkWidget*, GdkEventButton* event, gpointer self) {
   return TRUE;
 }
 
-gboolean MainWindow::onMotion(GtkWidget*, GdkEventMotion* event, gpointer self) {
+gboolean MainWindow::onMotion(GtkWidget* widget, GdkEventMotion* event, gpointer self) {
+  auto* w = static_cast<MainWindow*>(self);
+  w->pointerCtrl_ = (event->state & GDK_CONTROL_MASK) != 0;
+  // The shared tooltip follows the control under the pointer: a new control hides the tip
+  // that shows, so that its own text comes up.
+  if (w->tip_.moveTo(
+          trackingTooltipControl(static_cast<int32_t>(event->x), static_cast<int32_t>(event->y))))
+    gtk_widget_trigger_tooltip_query(widget);
   static_cast<MainWindow*>(self)->move(static_cast<int32_t>(event->x),
                                        static_cast<int32_t>(event->y));
   return TRUE;
@@ -943,7 +1016,11 @@ gboolean MainWindow::onDelete(GtkWidget*, GdkEvent*, gpointer self) {
 }
 
 gboolean MainWindow::onKey(GtkWidget*, GdkEventKey* event, gpointer self) {
-  if (event->keyval != GDK_KEY_Escape) return FALSE;
+  if (event->keyval == GDK_KEY_Control_L || event->keyval == GDK_KEY_Control_R) {
+    static_cast<MainWindow*>(self)->ctrlChanged(event->type == GDK_KEY_PRESS);
+    return FALSE;
+  }
+  if (event->type != GDK_KEY_PRESS || event->keyval != GDK_KEY_Escape) return FALSE;
   static_cast<MainWindow*>(self)->command(command_id::kCancel);
   return TRUE;
 }
@@ -952,8 +1029,12 @@ gboolean MainWindow::onTooltip(GtkWidget*, gint x, gint y, gboolean keyboard, Gt
                                gpointer self) {
   if (keyboard) return FALSE;
   const int id = static_cast<MainWindow*>(self)->controlUnder(x, y);
-  if (id < 0) return FALSE;
+  if (id <= 0 || tooltipText(id).empty()) return FALSE;
   gtk_tooltip_set_text(tooltip, std::string(tooltipText(id)).c_str());
+  // The tip belongs to this control's rectangle: leaving it hides the tip and asks again.
+  const ControlRect r = layoutRect(id);
+  const GdkRectangle area{r.x, r.y, r.width, r.height};
+  gtk_tooltip_set_tip_area(tooltip, &area);
   return TRUE;
 }
 
@@ -1005,8 +1086,8 @@ DialogOutcome MainWindow::run() {
   paintPane();
   preparedTexture_ = settings_.textureChoice;  // the module prepared it before the dialog
   renderPreview();
-  // The memory dots' automatic snapshot and the registry's preset folder arrive with the
-  // memory dots and the preset dialogs.
+  // The memory dots show what the map keeps and take the incoming effect.
+  if (MemoryDots* dots = widgets_.dots()) dots->startDialog(settings_);
 
   gtk_widget_show_all(window_);
   gtk_window_present(GTK_WINDOW(window_));
