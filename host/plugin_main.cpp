@@ -27,6 +27,7 @@
 #include "settings/effect_settings.h"
 #include "settings/picture_search.h"
 #include "settings/user_state.h"
+#include "ui/about_box.h"
 #include "ui/main_dialog.h"
 
 namespace orichalcumite {
@@ -163,6 +164,11 @@ void tellNotEnoughMemory() {
 }
 
 void doAbout() {
+  // The About box when there is a display; the same words as a message otherwise.
+  if (showAboutBox()) {
+    callState().setResult(ps::noErr);
+    return;
+  }
   tellUser("About",
            "Orichalcumite turns a selection, or the edge of a layer's transparency, into a "
            "bevelled 3-D material surface.");

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "base/user_messages.h"
+#include "ui/about_box.h"
 
 namespace orichalcumite {
 namespace {
@@ -32,33 +33,44 @@ std::string dialogLibraryPath() {
 }
 
 // Opens the companion once and keeps it: the toolkit must never be unloaded under its own
-// threads and global state. An empty error means success.
-RunDialogFn dialogEntry(std::string& error) {
-  static RunDialogFn entry = nullptr;
+// threads and global state. Null with `error` set when it cannot be opened.
+void* dialogLibrary(std::string& error) {
+  static void* handle = nullptr;
   static std::string openedPath;
   const std::string path = dialogLibraryPath();
-  if (entry && path == openedPath) return entry;
+  if (handle && path == openedPath) return handle;
   if (::access(path.c_str(), F_OK) != 0) {
     error = path + " is missing.";
     return nullptr;
   }
-  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!handle) {
+  void* opened = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (!opened) {
     const char* reason = dlerror();
     error = reason ? reason : path + " cannot be loaded.";
     return nullptr;
   }
-  auto* found = reinterpret_cast<RunDialogFn>(dlsym(handle, kRunDialogSymbol));
-  if (!found) {
-    error = path + " is not the dialog library.";
-    return nullptr;
-  }
-  entry = found;
+  handle = opened;
   openedPath = path;
-  return entry;
+  return handle;
+}
+
+RunDialogFn dialogEntry(std::string& error) {
+  void* handle = dialogLibrary(error);
+  if (!handle) return nullptr;
+  auto* found = reinterpret_cast<RunDialogFn>(dlsym(handle, kRunDialogSymbol));
+  if (!found) error = dialogLibraryPath() + " is not the dialog library.";
+  return found;
 }
 
 }  // namespace
+
+bool showAboutBox() {
+  std::string error;
+  void* handle = dialogLibrary(error);
+  if (!handle) return false;
+  auto* show = reinterpret_cast<ShowAboutFn>(dlsym(handle, kShowAboutSymbol));
+  return show && show(kDialogInterfaceVersion) == static_cast<int32_t>(DialogOutcome::accepted);
+}
 
 DialogOutcome runMainDialog(DialogSession& session) {
   std::string error;

@@ -291,5 +291,30 @@ TEST(ArtworkReduction, transparentPixelsDoNotTintTheAverage) {
   EXPECT_EQ(p[3], 64);
 }
 
+// The About and Info pictures fill their places on the white boxes: opaque everywhere, the
+// Info picture white at its edges, and the About picture not a flat plate (the renderer's
+// bevel shows).
+TEST(ArtworkFiles, aboutAndInfoPicturesAreOpaqueAndDrawn) {
+  for (const char* name : {"about-282.png", "info-332.png"}) {
+    SCOPED_TRACE(name);
+    const Surface surface = readPng(name);
+    ASSERT_EQ(cairo_surface_status(surface.get()), CAIRO_STATUS_SUCCESS);
+    const std::vector<uint32_t> pixels = pixelsOf(surface.get());
+    uint32_t darkest = 255, lightest = 0;
+    for (uint32_t p : pixels) {
+      ASSERT_EQ(p >> 24, 255u);
+      const uint32_t green = (p >> 8) & 0xff;
+      darkest = std::min(darkest, green);
+      lightest = std::max(lightest, green);
+    }
+    EXPECT_GT(lightest - darkest, 120u);
+  }
+  const Surface info = readPng("info-332.png");
+  const std::vector<uint32_t> pixels = pixelsOf(info.get());
+  const int width = cairo_image_surface_get_width(info.get());
+  for (int corner : {0, width - 1, static_cast<int>(pixels.size()) - 1})
+    EXPECT_EQ(pixels[static_cast<size_t>(corner)], 0xffffffffu) << corner;
+}
+
 }  // namespace
 }  // namespace orichalcumite

@@ -25,7 +25,7 @@ inline constexpr std::array<int, 24> kHorizontalTrackIds = {125, 136, 251, 133, 
 inline constexpr int kShapeIconCount = 14;
 inline constexpr int kTextureIconCount = 13;
 
-inline constexpr std::array<ArtworkFile, 85> kArtworkFiles = {{
+inline constexpr std::array<ArtworkFile, 89> kArtworkFiles = {{
     {"background.png", 1006, 687}, {"track-125.png", 135, 12},
     {"track-136.png", 135, 12},    {"track-251.png", 135, 12},
     {"track-133.png", 135, 12},    {"track-137.png", 135, 12},
@@ -68,7 +68,9 @@ inline constexpr std::array<ArtworkFile, 85> kArtworkFiles = {{
     {"texture-10.png", 16, 16},    {"texture-11.png", 16, 16},
     {"texture-12.png", 16, 16},    {"texture-13.png", 16, 16},
     {"check-deco-1.png", 10, 10},  {"check-deco-2.png", 10, 10},
-    {"check-deco-3.png", 10, 10},
+    {"check-deco-3.png", 10, 10},  {"about-282.png", 232, 171},
+    {"info-332.png", 684, 656},    {"about-title-127.png", 160, 18},
+    {"about-emblem-291.png", 24, 24},
 }};
 
 }  // namespace orichalcumite

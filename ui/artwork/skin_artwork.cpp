@@ -1,5 +1,7 @@
 #include "ui/artwork/skin_artwork.h"
 
+#include "ui/artwork/secondary_artwork.h"
+
 #include <cairo.h>
 #include <png.h>
 
@@ -1056,6 +1058,17 @@ std::vector<NamedPicture> makeDialogArtwork(std::string& error) {
   add("check-deco-1.png", drawSparkle());
   add("check-deco-2.png", drawDrop());
   add("check-deco-3.png", drawGlobe());
+
+  // The small windows: About and Info.
+  RgbaImage about = drawAboutPicture();
+  if (about.width == 0) {
+    error = "the renderer could not bevel the About picture";
+    return {};
+  }
+  add("about-282.png", std::move(about));
+  add("info-332.png", drawInfoPicture(pictures.front().image));
+  add("about-title-127.png", drawAboutTitle());
+  add("about-emblem-291.png", drawAboutEmblem());
   return pictures;
 }
 

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "protocol/filter_protocol.h"
@@ -26,6 +27,7 @@
 #include "ui/light_ball.h"
 #include "ui/pointer.h"
 #include "ui/preview_view.h"
+#include "ui/secondary_dialogs.h"
 #include "ui/slider.h"
 #include "ui/tracking_tooltip.h"
 
@@ -160,6 +162,7 @@ class MainWindow {
   // Commands that go through choosers and files (ui/gtk/file_commands.h); false for others.
   bool fileCommand(int id);
   void textureFileChosen();
+  bool secondaryCommand(int id);  // About, Info and Preset Management
   // the drawn widgets (ui/gtk/dialog_widgets.h)
   void turnLight(int id, int32_t x, int32_t y);
   void panTexture(int32_t dx, int32_t dy);
@@ -207,6 +210,9 @@ class MainWindow {
   PointerCapture capture_;
   PreviewState preview_;
   Skin skin_;
+  SecondaryWindows secondary_;
+  std::unique_ptr<WindowMessages> messages_;  // the session's messages while the window is open
+  UserMessages* hostMessages_ = nullptr;
   DialogWidgets widgets_{session_, skin_};
   bool pointerCtrl_ = false;  // Ctrl at the last pointer message
   int pressedDot_ = -1;       // the captured memory dot while it shows pressed
@@ -235,6 +241,8 @@ class MainWindow {
 
 MainWindow::~MainWindow() {
   if (session_.pictures) session_.pictures->missing = nullptr;
+  secondary_.closeAll();
+  if (messages_) session_.messages = hostMessages_;
   if (settleTimer_) g_source_remove(settleTimer_);
   if (window_) gtk_widget_destroy(window_);
   if (pane_) cairo_surface_destroy(pane_);
@@ -584,6 +592,7 @@ void MainWindow::command(int id) {
   context.user = session_.user;
   context.pictures = session_.pictures;
   context.cancelCopy = &cancelCopy_;
+  context.presetManagementOpen = secondary_.presetManagementOpen();
   if (id == command_id::kOk || id == command_id::kCancel) {
     setSettleTimer(false);
     if (id == command_id::kOk) readBack();
@@ -598,7 +607,9 @@ void MainWindow::command(int id) {
     return;
   }
   if (fileCommand(id)) return;
-  const CommandResult r = applyCommand(id, settings_, context);
+  CommandResult r = applyCommand(id, settings_, context);
+  if (r.outcome == CommandOutcome::notHandledYet && secondaryCommand(id))
+    r.outcome = CommandOutcome::done;
   // Commands that open choosers, files or secondary windows (colour swatches, presets, the
   // pictures, PSD export, About, Info, Preset Management, memory dots) arrive with the next
   // stage of the dialog; until then they answer notHandledYet and change nothing.
@@ -717,6 +728,7 @@ void MainWindow::release() {
 }
 
 void MainWindow::finish(DialogOutcome outcome) {
+  secondary_.closeAll();
   outcome_ = outcome;
   if (loop_ && g_main_loop_is_running(loop_)) g_main_loop_quit(loop_);
 }
@@ -776,6 +788,20 @@ void MainWindow::textureFileChosen() {
   preparedTexture_ = 0;  // a new picture makes a new tile even when the choice was the file
   renderPreview();
   for (int line : {50, 163, 164}) redrawControl(line);
+}
+
+bool MainWindow::secondaryCommand(int id) {
+  GtkWindow* parent = GTK_WINDOW(window_);
+  switch (id) {
+    case command_id::kAboutStrip: secondary_.showAbout(parent); return true;
+    case command_id::kInfo: secondary_.showInfo(parent); return true;
+    case command_id::kPresetManagement:
+      secondary_.showPresetManagement(parent, lastPresetAction(), [this](int action) {
+        runGalleryAction(GTK_WINDOW(window_), action, session_);
+      });
+      return true;
+    default: return false;
+  }
 }
 
 int MainWindow::controlUnder(int32_t x, int32_t y) const { return trackingTooltipControl(x, y); }
@@ -1117,6 +1143,9 @@ DialogOutcome MainWindow::run() {
     std::fprintf(stderr, "dialog: toolkit ready %.1f ms after Start\n",
                  millisecondsSince(session_.started));
   build();
+  messages_ = std::make_unique<WindowMessages>(GTK_WINDOW(window_));
+  hostMessages_ = session_.messages;
+  session_.messages = messages_.get();
   if (debugOutput())
     std::fprintf(stderr, "dialog: window built %.1f ms after Start\n",
                  millisecondsSince(session_.started));

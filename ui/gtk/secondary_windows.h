@@ -9,6 +9,8 @@
 #include <functional>
 #include <string>
 
+#include "base/user_messages.h"
+
 namespace orichalcumite {
 
 struct DialogSession;
@@ -41,6 +43,7 @@ class SecondaryWindows {
   void showPresetManagement(GtkWindow* parent, int& lastAction,
                             std::function<void(int action)> chosen);
   bool presetManagementOpen() const { return presetManagement_ != nullptr; }
+  bool aboutOpen() const { return about_ != nullptr; }
   // Closes every window still open (the main dialog is ending).
   void closeAll();
 
@@ -55,5 +58,15 @@ class SecondaryWindows {
 // asks for its folder first and tells the user how it went.
 void runGalleryAction(GtkWindow* parent, int action, DialogSession& session);
 void writeMemoryDotsPage(GtkWindow* parent, DialogSession& session);
+
+// The session's messages while the dialog is open: each one a message box over `parent`.
+class WindowMessages final : public UserMessages {
+ public:
+  explicit WindowMessages(GtkWindow* parent) : parent_(parent) {}
+  void tell(const char* title, const char* text) override;
+
+ private:
+  GtkWindow* parent_;
+};
 
 }  // namespace orichalcumite
