@@ -126,6 +126,8 @@ if start_dialog "$log" "$work/small.png" -o "$work/out.png" --save-preset "$work
   else
     fail "no save chooser"
   fi
+  # The file is written once the chooser has closed.
+  for _ in $(seq 50); do [ -s "$work/mine.q5q" ] && break; sleep 0.1; done
   [ -s "$work/mine.q5q" ] || fail "the preset was not saved as mine.q5q"
   "$bin/orichalcumite" preset thumbnail "$work/mine.q5q" -o "$work/mine-thumbnail.png" ||
     fail "the saved preset has no thumbnail"
@@ -178,6 +180,15 @@ if start_dialog "$log" "$work/small.png" -o "$work/out2.png" --save-preset "$wor
   click 373 456  # &Load
   open_in_chooser "Open a settings file" "$work/textured.q5q" missing-load-chooser
   wait_for "$log" "missing texture picture" 1 5 || fail "the missing texture was not asked about"
+  # "Can't open file" asks; Ignore (its default button) gives the picture up.
+  if wait_window "Can't open file"; then
+    sleep 0.5
+    shot cant-open-file
+    xdotool key Return
+    wait_gone "Can't open file" || fail "\"Can't open file\" stayed open"
+  else
+    fail "no \"Can't open file\" window"
+  fi
   sleep 1
   click 959 653
   finish

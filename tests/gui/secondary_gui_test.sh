@@ -133,6 +133,15 @@ if [ -n "$pm" ]; then
   xdotool mousemove $((px + 100)) $((py + 134)) click 1
   wait_for "$log" "preset action 2 chosen" 1 5 || fail "the third action was not chosen"
   gone "Preset Management" || fail "Preset Management stayed open after its choice"
+  # The action asks for its folder first; Escape cancels the chooser and ends the action.
+  chooser=$(window_named "Choose the source folder")
+  if [ -n "$chooser" ]; then
+    sleep 0.5
+    xdotool windowfocus --sync "$chooser" key Escape
+    gone "Choose the source folder" || fail "the folder chooser stayed open"
+  else
+    fail "the action asked for no folder"
+  fi
 
   click 980 388
   pm=$(window_named "Preset Management")
