@@ -147,6 +147,9 @@ fi
 # ---- Cancel writes nothing ------------------------------------------------------------------
 log=$work/cancel.log
 if start_dialog "$log" "$work/big.png" -o "$work/cancelled.png"; then
+  # A button's mnemonic presses it: Alt+F is &Factory, which renders.
+  xdotool key alt+f
+  wait_for "$log" "$renders" 2 5 || fail "Alt+F did not press &Factory"
   click 719 655
   finish
   [ "$status" -eq 130 ] || fail "Cancel ended with exit code $status, not 130"
