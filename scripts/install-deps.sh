@@ -24,6 +24,8 @@ packages=(
   chromium
   # The dialog: GTK 3 to build it; xvfb-run (xvfb, xauth), xdotool and xwininfo to test it.
   libgtk-3-dev xvfb xauth xdotool x11-utils
+  # The dialog's labels: a font with Arial's widths, so that the longest labels fit their places.
+  fonts-liberation
 )
 
 if [ "${1:-}" = "--bench" ]; then packages+=(gegl); fi

@@ -400,6 +400,7 @@ RgbaImage drawTrack(int w, int h, TrackLook look) {
     cairo_pattern_add_color_stop_rgba(wedge, 1, kBrass.r, kBrass.g, kBrass.b, 0.6);
     cairo_set_source(cr, wedge);
     cairo_fill(cr);
+    cairo_pattern_destroy(wedge);
   } else {
     // Two wedges growing from the centre outwards: the deviation either way.
     const double c = w / 2.0;
