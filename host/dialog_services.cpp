@@ -105,10 +105,10 @@ std::unique_ptr<Picture> reducedRgba8(const Picture& picture, int maxSide) {
       for (int sy = y0; sy < y1; ++sy)
         for (int sx = x0; sx < x1; ++sx) {
           const Rgba p = picture.readPicturePixel(sx, sy, 0);
-          sum[0] += double{p.red};
-          sum[1] += double{p.green};
-          sum[2] += double{p.blue};
-          sum[3] += double{p.alpha};
+          sum[0] += static_cast<double>(p.red);
+          sum[1] += static_cast<double>(p.green);
+          sum[2] += static_cast<double>(p.blue);
+          sum[3] += static_cast<double>(p.alpha);
         }
       const double count = static_cast<double>(y1 - y0) * (x1 - x0);
       out->setPixel(x, y, 0, byte(sum[0] / count), byte(sum[1] / count), byte(sum[2] / count),

@@ -13,66 +13,7 @@ work=$2
 rm -rf "$work"
 mkdir -p "$work"
 export ORICHALCUMITE_DEBUG=1
-failures=0
-
-fail() {
-  echo "FAIL: $*" >&2
-  failures=$((failures + 1))
-}
-
-# Starts the dialog over IMAGE writing OUT; sets pid, wid, X and Y (the client area's corner).
-start_dialog() {
-  local log=$1
-  shift
-  "$bin/orichalcumite" render "$@" --dialog >"$log.out" 2>"$log" &
-  pid=$!
-  wid=""
-  for _ in $(seq 100); do
-    wid=$(xdotool search --onlyvisible --name '^Orichalcumite$' 2>/dev/null | head -1)
-    [ -n "$wid" ] && break
-    sleep 0.2
-  done
-  if [ -z "$wid" ]; then
-    fail "no dialog window appeared"
-    cat "$log" >&2
-    kill "$pid" 2>/dev/null
-    return 1
-  fi
-  eval "$(xwininfo -id "$wid" | awk '/Absolute upper-left X/{print "X="$4} /Absolute upper-left Y/{print "Y="$4}')"
-  wait_for "$log" "first preview shown" 1 20 || fail "no first preview"
-  # Let the window settle under the pointer before input arrives.
-  sleep 0.5
-}
-
-count() { grep -c "$2" "$1" 2>/dev/null || true; }
-
-# Waits until LOG holds at least N lines matching PATTERN, for at most SECONDS.
-wait_for() {
-  local log=$1 pattern=$2 n=$3 seconds=$4
-  local tries=$((seconds * 10))
-  for _ in $(seq "$tries"); do
-    [ "$(count "$log" "$pattern")" -ge "$n" ] && return 0
-    sleep 0.1
-  done
-  return 1
-}
-
-# Ends the dialog's process; sets status to its exit code.
-finish() {
-  local waited=0
-  while kill -0 "$pid" 2>/dev/null && [ $waited -lt 300 ]; do
-    sleep 0.1
-    waited=$((waited + 1))
-  done
-  if kill -0 "$pid" 2>/dev/null; then
-    fail "the program did not end"
-    kill "$pid"
-  fi
-  wait "$pid"
-  status=$?
-}
-
-click() { xdotool mousemove $((X + $1)) $((Y + $2)) click 1; }
+source "$(dirname "${BASH_SOURCE[0]}")/gui_common.sh"
 
 renders="preview rendered"
 

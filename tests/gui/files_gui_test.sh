@@ -14,23 +14,7 @@ work=$2
 rm -rf "$work"
 mkdir -p "$work"
 export ORICHALCUMITE_DEBUG=1
-failures=0
-
-fail() {
-  echo "FAIL: $*" >&2
-  failures=$((failures + 1))
-}
-
-count() { grep -c "$2" "$1" 2>/dev/null || true; }
-
-wait_for() {
-  local log=$1 pattern=$2 n=$3 seconds=$4
-  for _ in $(seq $((seconds * 10))); do
-    [ "$(count "$log" "$pattern")" -ge "$n" ] && return 0
-    sleep 0.1
-  done
-  return 1
-}
+source "$(dirname "${BASH_SOURCE[0]}")/gui_common.sh"
 
 # Waits for a visible window named exactly NAME; sets found to its id.
 wait_window() {
@@ -83,7 +67,6 @@ finish() {
   status=$?
 }
 
-click() { xdotool mousemove $((X + $1)) $((Y + $2)) click 1; }
 shot() { import -window root "$work/$1.png"; }
 
 # Types RADIUS into the radius box and waits for the render it settles into.

@@ -15,23 +15,7 @@ work=$3
 rm -rf "$work"
 mkdir -p "$work"
 export ORICHALCUMITE_DEBUG=1
-failures=0
-
-fail() {
-  echo "FAIL: $*" >&2
-  failures=$((failures + 1))
-}
-
-count() { grep -c "$2" "$1" 2>/dev/null || true; }
-
-wait_for() {
-  local log=$1 pattern=$2 n=$3 seconds=$4
-  for _ in $(seq $((seconds * 10))); do
-    [ "$(count "$log" "$pattern")" -ge "$n" ] && return 0
-    sleep 0.1
-  done
-  return 1
-}
+source "$(dirname "${BASH_SOURCE[0]}")/gui_common.sh"
 
 # Prints the id of the visible window titled exactly TITLE, waiting up to 5 s; empty if none.
 window_named() {
@@ -57,7 +41,6 @@ origin() {
   xwininfo -id "$1" | awk '/Absolute upper-left X/{x=$4} /Absolute upper-left Y/{y=$4} END{print x, y}'
 }
 
-click() { xdotool mousemove $((X + $1)) $((Y + $2)) click 1; }
 running() { kill -0 "$pid" 2>/dev/null; }
 
 convert -size 600x400 gradient:"#d8c8a0-#405070" "$work/image.png" || fail "cannot make the test image"
