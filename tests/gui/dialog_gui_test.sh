@@ -97,9 +97,17 @@ if start_dialog "$log" "$work/big.png" -o "$work/cancelled.png"; then
   [ ! -e "$work/cancelled.png" ] || fail "Cancel wrote an image"
 fi
 
-# ---- Escape cancels too, and closing the window -----------------------------------------------
+# ---- Tab walks the controls; Escape cancels too ------------------------------------------------
 log=$work/escape.log
 if start_dialog "$log" "$work/big.png" -o "$work/escaped.png"; then
+  # Tab reaches every enabled native control.
+  xdotool windowfocus --sync "$wid"
+  for _ in $(seq 70); do xdotool key Tab; done
+  sleep 0.5
+  enabled=$(grep -o "[0-9]* native controls enabled" "$log" | awk '{print $1}')
+  reached=$(grep "focus on control" "$log" | awk '{print $5}' | sort -u | wc -l)
+  [ -n "$enabled" ] && [ "$reached" -eq "$enabled" ] ||
+    fail "Tab reached $reached of ${enabled:-?} enabled native controls"
   xdotool key Escape
   finish
   [ "$status" -eq 130 ] || fail "Escape ended with exit code $status, not 130"

@@ -1167,6 +1167,23 @@ DialogOutcome MainWindow::run() {
   // The memory dots show what the map keeps and take the incoming effect.
   if (MemoryDots* dots = widgets_.dots()) dots->startDialog(settings_);
 
+  if (debugOutput()) {
+    // The keyboard checks follow the focus through the debug output: the control that holds
+    // the focused widget (a list's focus sits on a button inside it).
+    g_signal_connect(window_, "set-focus",
+                     G_CALLBACK(+[](GtkWindow*, GtkWidget* focused, gpointer) {
+                       for (GtkWidget* w = focused; w; w = gtk_widget_get_parent(w))
+                         if (const int id = idOf(w); id > 0) {
+                           std::fprintf(stderr, "dialog: focus on control %d\n", id);
+                           return;
+                         }
+                     }),
+                     nullptr);
+    int enabled = 0;
+    for (GtkWidget* w : natives_)
+      if (w && gtk_widget_get_sensitive(w)) ++enabled;
+    std::fprintf(stderr, "dialog: %d native controls enabled\n", enabled);
+  }
   gtk_widget_show_all(window_);
   gtk_window_present(GTK_WINDOW(window_));
   if (debugOutput())
