@@ -610,9 +610,7 @@ void MainWindow::command(int id) {
   CommandResult r = applyCommand(id, settings_, context);
   if (r.outcome == CommandOutcome::notHandledYet && secondaryCommand(id))
     r.outcome = CommandOutcome::done;
-  // Commands that open choosers, files or secondary windows (colour swatches, presets, the
-  // pictures, PSD export, About, Info, Preset Management, memory dots) arrive with the next
-  // stage of the dialog; until then they answer notHandledYet and change nothing.
+  // Ids that are no command of this dialog change nothing.
   if (r.outcome == CommandOutcome::unknown || r.outcome == CommandOutcome::notHandledYet ||
       r.outcome == CommandOutcome::blocked)
     return;
