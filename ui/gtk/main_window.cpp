@@ -272,6 +272,8 @@ void MainWindow::addEditBox(int sliderId) {
   gtk_entry_set_max_length(GTK_ENTRY(entry), 12);
   gtk_entry_set_alignment(GTK_ENTRY(entry), 1.0f);
   gtk_entry_set_has_frame(GTK_ENTRY(entry), TRUE);
+  // Enter in a box is OK, as in any dialog with a default button; OK reads the box first.
+  gtk_entry_set_activates_default(GTK_ENTRY(entry), TRUE);
   place(entry, editId);
   // The edit box shows its slider's tooltip.
   if (const std::string_view tip = tooltipText(sliderId); !tip.empty())
