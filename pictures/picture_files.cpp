@@ -6,10 +6,10 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
 #include <map>
 #include <mutex>
 
+#include "base/companion_library.h"
 #include "pictures/detail/picture_decoder_abi.h"
 #include "pictures/picture_slots.h"
 
@@ -25,21 +25,8 @@ struct DecoderLibrary {
   OrichalcumiteFreePictureFn release = nullptr;
 };
 
-// The file that holds this code: the module, or a program the pictures library is linked into.
-std::filesystem::path codeFile() {
-  Dl_info info{};
-  if (dladdr(reinterpret_cast<void*>(&codeFile), &info) && info.dli_fname && *info.dli_fname) {
-    std::error_code ec;
-    const std::filesystem::path file = std::filesystem::absolute(info.dli_fname, ec);
-    if (!ec) return file;
-  }
-  std::error_code ec;
-  return std::filesystem::read_symlink("/proc/self/exe", ec);
-}
-
 std::string decoderLibraryPath() {
-  if (const char* named = std::getenv(kDecoderLibraryVariable); named && *named) return named;
-  return (codeFile().parent_path() / kPictureDecoderLibraryName).string();
+  return companionLibraryPath(kPictureDecoderLibraryName, kDecoderLibraryVariable);
 }
 
 // Opens the decoder library on first use and keeps it loaded: the imaging library keeps

@@ -6,30 +6,17 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 
+#include "base/companion_library.h"
 #include "base/user_messages.h"
 #include "ui/about_box.h"
 
 namespace orichalcumite {
 namespace {
 
-// The file that holds this code: the module, or a program the dialog model is linked into.
-std::filesystem::path codeFile() {
-  Dl_info info{};
-  if (dladdr(reinterpret_cast<void*>(&codeFile), &info) && info.dli_fname && *info.dli_fname) {
-    std::error_code ec;
-    const std::filesystem::path file = std::filesystem::absolute(info.dli_fname, ec);
-    if (!ec) return file;
-  }
-  std::error_code ec;
-  return std::filesystem::read_symlink("/proc/self/exe", ec);
-}
-
 std::string dialogLibraryPath() {
-  if (const char* named = std::getenv(kDialogLibraryVariable); named && *named) return named;
-  return (codeFile().parent_path() / kDialogLibraryName).string();
+  return companionLibraryPath(kDialogLibraryName, kDialogLibraryVariable);
 }
 
 // Opens the companion once and keeps it: the toolkit must never be unloaded under its own
