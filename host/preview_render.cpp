@@ -134,18 +134,22 @@ Rect32 HostPreview::imageRect() const { return filterRectangle(rec_); }
 
 bool HostPreview::canReduce() const { return canSample(rec_); }
 
-RenderStatus HostPreview::renderPreview(const EffectSettings& settings, const PreviewView& view) {
+bool HostPreview::startBuffer(const PreviewView& view, Rect32& region, int32_t& zoom) {
   hostResult_ = 0;
-  const Rect32 image = filterRectangle(rec_);
-  const int32_t zoom = previewZoom(rec_, view);
-  const Rect32 region = visibleRegion(image, {zoom, view.panX, view.panY});
+  zoom = previewZoom(rec_, view);
+  region = visibleRegion(filterRectangle(rec_), {zoom, view.panX, view.panY});
   state_.previewRegion = region;
   state_.scaleFactor = static_cast<float>(zoom);
-
   const ImageFormat format = classifyImage(rec_);
   coverage_ = format.editableTransparency || format.maskIsCoverage;
-  if (!allocatePreviewBuffer(state_, region, format.greyscale ? 1 : 3, coverage_))
-    return RenderStatus::outOfMemory;
+  return allocatePreviewBuffer(state_, region, format.greyscale ? 1 : 3, coverage_);
+}
+
+RenderStatus HostPreview::renderPreview(const EffectSettings& settings, const PreviewView& view) {
+  Rect32 region;
+  int32_t zoom = 1;
+  if (!startBuffer(view, region, zoom)) return RenderStatus::outOfMemory;
+  const Rect32 image = filterRectangle(rec_);
 
   const std::unique_ptr<RenderInputs> inputs = makeRenderInputs(settings, pictures_, random_);
   if (!inputs) return RenderStatus::outOfMemory;
@@ -188,16 +192,10 @@ const uint8_t* HostPreview::coverageData() const {
 bool HostPreview::canDisplay() const { return rec_.displayPixels && rec_.advanceState; }
 
 RenderStatus HostPreview::showSource(const PreviewView& view) {
-  hostResult_ = 0;
-  const Rect32 image = filterRectangle(rec_);
-  const int32_t zoom = previewZoom(rec_, view);
-  const Rect32 region = visibleRegion(image, {zoom, view.panX, view.panY});
-  state_.previewRegion = region;
-  state_.scaleFactor = static_cast<float>(zoom);
+  Rect32 region;
+  int32_t zoom = 1;
+  if (!startBuffer(view, region, zoom)) return RenderStatus::outOfMemory;
   const ImageFormat format = classifyImage(rec_);
-  coverage_ = format.editableTransparency || format.maskIsCoverage;
-  if (!allocatePreviewBuffer(state_, region, format.greyscale ? 1 : 3, coverage_))
-    return RenderStatus::outOfMemory;
 
   // The source colours are all a pan shows: a one-pixel mask saves the host the selection,
   // unless the mask is the layer's coverage.

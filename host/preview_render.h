@@ -46,6 +46,9 @@ class HostPreview final : public PreviewService {
   bool coverage_ = false;  // the buffer ends with a coverage plane (layers with transparency)
 
   const uint8_t* coverageData() const;
+  // The visible region and zoom of `view`, and a fresh buffer for them (with a coverage plane
+  // for layers with transparency). False when the buffer cannot be had.
+  bool startBuffer(const PreviewView& view, Rect32& region, int32_t& zoom);
 };
 
 }  // namespace orichalcumite

@@ -36,37 +36,6 @@ wait_gone() {
   return 1
 }
 
-start_dialog() {
-  local log=$1
-  shift
-  "$bin/orichalcumite" render "$@" --dialog >"$log.out" 2>"$log" &
-  pid=$!
-  if ! wait_window Orichalcumite; then
-    fail "no dialog window appeared"
-    cat "$log" >&2
-    kill "$pid" 2>/dev/null
-    return 1
-  fi
-  wid=$found
-  eval "$(xwininfo -id "$wid" | awk '/Absolute upper-left X/{print "X="$4} /Absolute upper-left Y/{print "Y="$4}')"
-  wait_for "$log" "first preview shown" 1 20 || fail "no first preview"
-  sleep 0.5
-}
-
-finish() {
-  local waited=0
-  while kill -0 "$pid" 2>/dev/null && [ $waited -lt 300 ]; do
-    sleep 0.1
-    waited=$((waited + 1))
-  done
-  if kill -0 "$pid" 2>/dev/null; then
-    fail "the program did not end"
-    kill -9 "$pid"
-  fi
-  wait "$pid"
-  status=$?
-}
-
 shot() { import -window root "$work/$1.png"; }
 
 # Types RADIUS into the radius box and waits for the render it settles into.

@@ -54,7 +54,7 @@ finish() {
   done
   if kill -0 "$pid" 2>/dev/null; then
     fail "the program did not end"
-    kill "$pid"
+    kill -9 "$pid"
   fi
   wait "$pid"
   status=$?

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "ui/artwork/cairo_image.h"
+
 namespace orichalcumite {
 namespace {
 
@@ -17,63 +19,11 @@ constexpr double kPi = std::numbers::pi;
 constexpr const char* kFont = "DejaVu Sans";
 constexpr const char* kSerif = "DejaVu Serif";
 
-struct SurfaceDeleter {
-  void operator()(cairo_surface_t* s) const { cairo_surface_destroy(s); }
-};
-struct ContextDeleter {
-  void operator()(cairo_t* c) const { cairo_destroy(c); }
-};
-using Surface = std::unique_ptr<cairo_surface_t, SurfaceDeleter>;
-using Context = std::unique_ptr<cairo_t, ContextDeleter>;
-
-// cairo keeps premultiplied native-endian ARGB; the artwork keeps straight RGBA bytes.
-RgbaImage imageOf(cairo_surface_t* surface) {
-  cairo_surface_flush(surface);
-  const int width = cairo_image_surface_get_width(surface);
-  const int height = cairo_image_surface_get_height(surface);
-  const int stride = cairo_image_surface_get_stride(surface);
-  const unsigned char* data = cairo_image_surface_get_data(surface);
-  RgbaImage image = blankImage(width, height);
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
-      uint32_t p;
-      std::memcpy(&p, data + static_cast<ptrdiff_t>(y) * stride + x * 4, sizeof p);
-      const uint32_t a = p >> 24;
-      uint8_t* q = image.at(x, y);
-      q[3] = static_cast<uint8_t>(a);
-      if (a == 0) continue;
-      for (int c = 0; c < 3; ++c) {
-        const uint32_t v = (p >> (16 - 8 * c)) & 0xff;
-        q[c] = static_cast<uint8_t>(std::min<uint32_t>(255, (v * 255 + a / 2) / a));
-      }
-    }
-  }
-  return image;
-}
-
-Surface surfaceOf(const RgbaImage& image) {
-  Surface surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, image.width, image.height));
-  cairo_surface_flush(surface.get());
-  const int stride = cairo_image_surface_get_stride(surface.get());
-  unsigned char* data = cairo_image_surface_get_data(surface.get());
-  for (int y = 0; y < image.height; ++y) {
-    for (int x = 0; x < image.width; ++x) {
-      const uint8_t* p = image.at(x, y);
-      const uint32_t a = p[3];
-      uint32_t v = a << 24;
-      for (int c = 0; c < 3; ++c) v |= ((p[c] * a + 127) / 255) << (16 - 8 * c);
-      std::memcpy(data + static_cast<ptrdiff_t>(y) * stride + x * 4, &v, sizeof v);
-    }
-  }
-  cairo_surface_mark_dirty(surface.get());
-  return surface;
-}
-
 template <typename Draw> RgbaImage drawPicture(int w, int h, Draw draw) {
-  Surface surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h));
+  Surface surface = newSurface(w, h);
   Context ctx(cairo_create(surface.get()));
   draw(ctx.get());
-  return imageOf(surface.get());
+  return imageOfSurface(surface.get());
 }
 
 void setFont(cairo_t* cr, const char* family, double size, bool bold) {
@@ -153,13 +103,13 @@ RgbaImage drawAboutPicture() {
     }
   }
   // The maker's line under the name.
-  Surface surface = surfaceOf(base);
+  Surface surface = surfaceOfImage(base);
   Context ctx(cairo_create(surface.get()));
   cairo_t* cr = ctx.get();
   cairo_set_source_rgb(cr, 0.80, 0.82, 0.86);
   setFont(cr, kFont, 10, false);
   centredText(cr, "a material surface filter by Ferrovantine", kW / 2.0, 160);
-  return imageOf(surface.get());
+  return imageOfSurface(surface.get());
 }
 
 RgbaImage drawAboutTitle() {
@@ -192,7 +142,7 @@ RgbaImage drawInfoPicture(const RgbaImage& background) {
   constexpr int kW = 684, kH = 656;
   constexpr double kScale = 0.56;
   constexpr double kLeft = (kW - 1006 * kScale) / 2, kTop = 44;
-  Surface skin = surfaceOf(background);
+  Surface skin = surfaceOfImage(background);
   return drawPicture(kW, kH, [&skin](cairo_t* cr) {
     cairo_set_source_rgb(cr, 1, 1, 1);
     cairo_paint(cr);
