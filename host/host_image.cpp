@@ -342,6 +342,18 @@ void HostPixels::readRow(int32_t y, int32_t x0, int32_t count, float* rgba) cons
   }
 }
 
+void HostPixels::readRowOrClear(int32_t y, int32_t x0, int32_t count, float* rgba) const {
+  int32_t first = x0, end = x0;
+  if (inData_) span(inRect_, y, x0, count, first, end);
+  // The span may lie wholly beside the row asked for.
+  first = std::clamp(first, x0, x0 + count);
+  end = std::clamp(end, first, x0 + count);
+  std::fill(rgba, rgba + static_cast<ptrdiff_t>(first - x0) * 4, 0.0f);
+  std::fill(rgba + static_cast<ptrdiff_t>(end - x0) * 4, rgba + static_cast<ptrdiff_t>(count) * 4,
+            0.0f);
+  if (first < end) readRow(y, x0, count, rgba);
+}
+
 void HostPixels::readMaskRow(int32_t y, int32_t x0, int32_t count, uint8_t* mask) const {
   if (!maskData_) {
     std::fill(mask, mask + count, uint8_t{255});
@@ -369,8 +381,10 @@ void HostPixels::writeRow(int32_t y, int32_t x0, int32_t count, const float* rgb
 void readSourceRect(const HostPixels* pixels, const Rect32& rect, float* rgba, int32_t stride) {
   for (int32_t y = rect.top; y < rect.bottom; ++y) {
     float* out = rgba + static_cast<ptrdiff_t>(y - rect.top) * stride;
-    std::fill(out, out + static_cast<ptrdiff_t>(rect.width()) * 4, 0.0f);
-    if (pixels) pixels->readRow(y, rect.left, rect.width(), out);
+    if (pixels)
+      pixels->readRowOrClear(y, rect.left, rect.width(), out);
+    else
+      std::fill(out, out + static_cast<ptrdiff_t>(rect.width()) * 4, 0.0f);
   }
 }
 

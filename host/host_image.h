@@ -88,6 +88,9 @@ class HostPixels {
   // sample type chosen once per row: readRow leaves pixels outside the region as they are,
   // readMaskRow gives them 0, writeRow skips them.
   void readRow(int32_t y, int32_t x0, int32_t count, float* rgba) const;
+  // As readRow, but pixels it would leave as they are become transparent black; every pixel
+  // is written once.
+  void readRowOrClear(int32_t y, int32_t x0, int32_t count, float* rgba) const;
   void readMaskRow(int32_t y, int32_t x0, int32_t count, uint8_t* mask) const;
   void writeRow(int32_t y, int32_t x0, int32_t count, const float* rgba) const;
 

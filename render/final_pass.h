@@ -1,10 +1,10 @@
-// The final pass of a render: every 64-row band of the region is shaded on a worker thread
-// into its BandBuffer, then finished and written on the dispatcher.
+// The final pass of a render: the dispatcher reads each 64-row band's source and mask from the
+// target, a worker thread shades the band into its BandBuffer and finishes it, and the
+// dispatcher writes the finished rows back.
 #pragma once
 
 #include <cstdint>
-#include <vector>
-
+#include "base/large_block.h"
 #include "base/rect.h"
 #include "render/finish_pixel.h"
 #include "render/render_host.h"
@@ -29,6 +29,9 @@ struct HeightView {
 // material the shader computes.
 class BandBuffer {
  public:
+  // Sets the buffer up for `unit`, keeping its memory when it is large enough: the one-pixel
+  // ring around the unit is cleared, the unit's own pixels hold whatever they held (zero in a
+  // fresh buffer) until the caller fills them. False when memory runs out.
   bool allocate(const Rect32& unit);
   const Rect32& unit() const { return unit_; }
   int32_t stride() const { return unit_.width() + 2; }  // in pixels
@@ -40,7 +43,7 @@ class BandBuffer {
 
  private:
   Rect32 unit_;
-  std::vector<Rgba> pixels_;
+  LargeArray<Rgba> pixels_;
 };
 
 // Shades one band: reads the source colours of the band buffer and writes material colours

@@ -1,15 +1,8 @@
 #include "render/float_image.h"
 
 #include <algorithm>
-#include <new>
 
 namespace orichalcumite {
-
-namespace {
-constexpr std::align_val_t kAlignment{kRowAlignFloats * sizeof(float)};
-}
-
-void FloatImage::AlignedDelete::operator()(float* p) const { operator delete[](p, kAlignment); }
 
 bool FloatImage::reset(int32_t width, int32_t height) {
   if (width < 1 || height < 1) {
@@ -22,27 +15,23 @@ bool FloatImage::reset(int32_t width, int32_t height) {
     *this = FloatImage();
     return false;
   }
-  if (pixels_ && width == width_ && height == height_) {
+  if (!pixels_.empty() && width == width_ && height == height_) {
     fill(0.0f);
     return true;
   }
-  pixels_.reset();
-  width_ = height_ = 0;
-  stride_ = 0;
-  const size_t count = stride * static_cast<size_t>(height);
-  pixels_.reset(
-      static_cast<float*>(operator new[](count * sizeof(float), kAlignment, std::nothrow)));
-  if (!pixels_) return false;
+  // A fresh block arrives zero-filled (and 0.0f is all zero bits): no fill pass, and its
+  // pages are first touched by whichever stage writes them.
+  *this = FloatImage();
+  if (!pixels_.resize(stride * static_cast<size_t>(height))) return false;
   width_ = width;
   height_ = height;
   stride_ = static_cast<std::ptrdiff_t>(stride);
-  fill(0.0f);
   return true;
 }
 
 void FloatImage::fill(float value) {
-  if (!pixels_) return;
-  std::fill_n(pixels_.get(), static_cast<size_t>(stride_) * static_cast<size_t>(height_), value);
+  if (pixels_.empty()) return;
+  std::fill_n(pixels_.data(), pixels_.size(), value);
 }
 
 }  // namespace orichalcumite

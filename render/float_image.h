@@ -12,8 +12,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 
+#include "base/large_block.h"
 #include "base/rect.h"
 
 namespace orichalcumite {
@@ -29,8 +29,9 @@ class FloatImage {
   FloatImage(const FloatImage&) = delete;
   FloatImage& operator=(const FloatImage&) = delete;
 
-  // Makes the image width x height pixels, all 0. Keeps the block when the size is
-  // unchanged. Returns false (and leaves an empty image) when a side is below 1, the size
+  // Makes the image width x height pixels, all 0. Keeps the block (and clears it) when the
+  // size is unchanged; a new block comes zero-filled from the system, huge-page backed when
+  // large. Returns false (and leaves an empty image) when a side is below 1, the size
   // overflows or memory runs out.
   bool reset(int32_t width, int32_t height);
 
@@ -39,25 +40,22 @@ class FloatImage {
 
   int32_t width() const { return width_; }
   int32_t height() const { return height_; }
-  bool isEmpty() const { return pixels_ == nullptr; }
+  bool isEmpty() const { return pixels_.empty(); }
   // The whole image as a rectangle: {0, 0, height, width}.
   Rect32 bounds() const { return Rect32{0, 0, height_, width_}; }
   // Floats from one row to the next: the width rounded up to kRowAlignFloats.
   std::ptrdiff_t stride() const { return stride_; }
 
   // Row y, 0 <= y < height. Rows are `stride()` floats apart.
-  float* row(int32_t y) { return pixels_.get() + static_cast<std::ptrdiff_t>(y) * stride_; }
+  float* row(int32_t y) { return pixels_.data() + static_cast<std::ptrdiff_t>(y) * stride_; }
   const float* row(int32_t y) const {
-    return pixels_.get() + static_cast<std::ptrdiff_t>(y) * stride_;
+    return pixels_.data() + static_cast<std::ptrdiff_t>(y) * stride_;
   }
   float& at(int32_t x, int32_t y) { return row(y)[x]; }
   float at(int32_t x, int32_t y) const { return row(y)[x]; }
 
  private:
-  struct AlignedDelete {
-    void operator()(float* p) const;
-  };
-  std::unique_ptr<float[], AlignedDelete> pixels_;
+  LargeArray<float> pixels_;
   int32_t width_ = 0;
   int32_t height_ = 0;
   std::ptrdiff_t stride_ = 0;

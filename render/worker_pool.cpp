@@ -4,6 +4,7 @@
 #include <chrono>
 #include <memory>
 #include <new>
+#include <system_error>
 #include <thread>
 
 namespace orichalcumite {
@@ -118,7 +119,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The dispatcher of one pass. Slot i uses start event i and done event slots + i.
+// The dispatcher of one pass. Slot i uses start event i and done event slots + i. Each slot
+// keeps one worker thread for the whole pass: it waits for its start event, runs the unit the
+// dispatcher put in the slot, raises the done event and waits again, so a pass of many small
+// units starts a thread per slot rather than one per unit.
 class Dispatcher {
  public:
   Dispatcher(PassKind kind, const Tiling& tiling, PassWork& work, int slots)
@@ -131,8 +135,15 @@ class Dispatcher {
         units_(static_cast<size_t>(slots)) {}
 
   ~Dispatcher() {
-    for (std::thread& t : threads_)
-      if (t.joinable()) t.join();
+    // Every unit has completed, so each worker is waiting for its start event; a start with
+    // no unit in the slot ends it.
+    for (int slot = 0; slot < slots_; ++slot) {
+      auto& t = threads_[static_cast<size_t>(slot)];
+      if (!t.joinable()) continue;
+      units_[static_cast<size_t>(slot)].reset();
+      events_.set(slot);
+      t.join();
+    }
   }
 
   PassResult run() {
@@ -167,27 +178,37 @@ class Dispatcher {
     }
   }
 
+  // The body of a slot's worker. The slot's unit is set by the dispatcher before it raises the
+  // start event and taken back only after the done event, and the event lock orders both.
+  void serve(int slot) {
+    for (;;) {
+      events_.wait(slot);
+      WorkUnit* unit = units_[static_cast<size_t>(slot)].get();
+      if (!unit) return;
+      work_.runUnit(*unit);
+      events_.set(slots_ + slot);
+    }
+  }
+
   void launch(int slot, std::unique_ptr<WorkUnit> unit) {
     const auto s = static_cast<size_t>(slot);
-    if (threads_[s].joinable()) threads_[s].join();
     events_.reset(slots_ + slot);
     WorkUnit* raw = unit.get();
     units_[s] = std::move(unit);
     raw->status = 0;
-    try {
-      threads_[s] = std::thread([this, raw, slot] {
-        events_.wait(slot);
+    if (!threads_[s].joinable()) {
+      try {
+        threads_[s] = std::thread([this, slot] { serve(slot); });
+      } catch (const std::system_error&) {
+        // No thread for the slot: run the unit here so the pass still completes (a later
+        // unit of the slot tries again).
+        raw->status = -2;
         work_.runUnit(*raw);
         events_.set(slots_ + slot);
-      });
-      events_.set(slot);
-    } catch (const std::system_error&) {
-      // The start signal could not be raised on a thread of its own: run the unit here so
-      // the pass still completes.
-      raw->status = -2;
-      work_.runUnit(*raw);
-      events_.set(slots_ + slot);
+        return;
+      }
     }
+    events_.set(slot);
   }
 
   void completeUnit(int slot) {

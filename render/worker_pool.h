@@ -1,6 +1,7 @@
-// The pass machinery: cuts a pass rectangle into work units and runs each unit on a worker
-// thread of its own, with a start and a done event per slot. The thread that calls runPass is
-// the dispatcher: it alone prepares and completes units (and so alone talks to the host).
+// The pass machinery: cuts a pass rectangle into work units and runs them on one worker thread
+// per slot, kept for the pass, with a start and a done event per slot. The thread that calls
+// runPass is the dispatcher: it alone prepares and completes units (and so alone talks to the
+// host).
 #pragma once
 
 #include <condition_variable>
