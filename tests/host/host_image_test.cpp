@@ -187,6 +187,19 @@ TEST(HostPixels, RowAccessAgreesWithPixelAccess) {
         for (int ch = 0; ch < 4; ++ch) ASSERT_EQ(rowColours[i * 4 + ch], c[ch]) << y << "," << i;
         ASSERT_EQ(rowMask[i], a.readMaskByte(8 + i, y, true));
       }
+      // A rectangle read writes every pixel: what the host delivered, transparent black
+      // elsewhere, whatever the buffer held before, also for a rectangle wholly beside the
+      // region.
+      for (int32_t x0 : {8, 30}) {
+        float rect[11 * 4];
+        std::fill(std::begin(rect), std::end(rect), 7.0f);
+        readSourceRect(&b, {y, x0, y + 1, x0 + 11}, rect, 11 * 4);
+        for (int32_t i = 0; i < 11; ++i) {
+          float c[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+          a.readPixel(x0 + i, y, true, c);
+          for (int ch = 0; ch < 4; ++ch) ASSERT_EQ(rect[i * 4 + ch], c[ch]) << y << "," << x0 + i;
+        }
+      }
       const float written[11 * 4] = {0.1f, 0.5f, 0.9f, 0.3f, 0.2f, 0.6f, 1.0f, 0.4f};
       b.writeRow(y, 8, 11, written);
       for (int32_t i = 0; i < 11; ++i) a.writePixel(8 + i, y, written + i * 4, true);

@@ -97,6 +97,60 @@ TEST(RenderEffect, OneWorkerAndManyWorkersGiveTheSameImage) {
   EXPECT_EQ(one.output, many.output);
 }
 
+TEST(RenderEffect, EveryProcessorCountGivesTheBytesOfTheSerialRender) {
+  // One processor is the reference: bands shaded, finished and written one after another.
+  // The cases cover the finishes the workers run (several glue modes, greyscale, HDR, a mask
+  // that is the layer's coverage, the preview's checkerboard), regions that are not whole
+  // bands or whole cache lines, and a preview scale above 1.
+  struct Case {
+    const char* name;
+    int glue;
+    FinishContext context;
+    int32_t width, height;
+    int previewScale;
+  };
+  FinishContext grey, hdr, coverage, preview;
+  grey.greyscale = true;
+  hdr.hdr = true;
+  coverage.maskIsSelection = false;
+  coverage.editableTransparency = true;
+  preview.target = RenderTarget::dialogPreview;
+  const Case cases[] = {
+      {"default glue", 1, {}, 150, 140, 1}, {"height", 14, {}, 97, 131, 1},
+      {"multiply", 9, grey, 65, 129, 1},    {"glow", 69, {}, 150, 140, 1},
+      {"hdr", 3, hdr, 130, 70, 1},          {"coverage", 1, coverage, 71, 200, 1},
+      {"preview", 1, preview, 120, 90, 3},
+  };
+  for (const Case& c : cases) {
+    EffectSettings s = testSettings();
+    s.glue = c.glue;
+    s.grit = 10;
+    std::vector<float> reference;
+    for (int processors : {1, 2, 5}) {
+      MemorySource m(c.width, c.height);
+      m.context = c.context;
+      for (int32_t y = 0; y < c.height; ++y)
+        for (int32_t x = 0; x < c.width; ++x) {
+          m.mask[m.index(x, y)] = static_cast<uint8_t>(
+              (x - c.width / 2) * (x - c.width / 2) + (y - c.height / 2) * (y - c.height / 2) <
+                      c.width * c.height / 6
+                  ? 255
+                  : (x * 7 + y * 3) % 256);
+          for (int ch = 0; ch < 3; ++ch)
+            m.source[m.index(x, y) * 4 + ch] =
+                static_cast<float>((x * (ch + 1) + y * 5) % 101) / (c.context.hdr ? 20.0f : 101.0f);
+        }
+      ASSERT_EQ(render(s, m, {.processors = processors, .previewScale = c.previewScale}), kDone)
+          << c.name << " " << processors;
+      for (float v : m.output) ASSERT_NE(v, -1.0f) << c.name;  // every pixel written
+      if (processors == 1)
+        reference = m.output;
+      else
+        ASSERT_EQ(m.output, reference) << c.name << " " << processors;
+    }
+  }
+}
+
 TEST(RenderEffect, BandsShadedAtOnceGiveTheImageOfBandsShadedInTurn) {
   // The lit material with the built-in environment, texture and gobos: every part of the
   // shader that keeps scratch between rows. Without weathering the bands shade at once.

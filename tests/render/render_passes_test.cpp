@@ -3,6 +3,8 @@
 #include <atomic>
 #include <mutex>
 #include <set>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "render/finish_pixel.h"
@@ -91,6 +93,36 @@ TEST(RunPass, AnAbortStartsNoNewUnitsButLetsRunningOnesFinish) {
   EXPECT_LT(result.unitsCompleted, tiling.totalUnits);
   EXPECT_EQ(static_cast<size_t>(result.unitsCompleted), work.prepared_.size());
   EXPECT_GE(work.completedAfterAbort_, 1);
+}
+
+// Records which thread ran each unit of each slot.
+class ThreadRecordingWork final : public PassWork {
+ public:
+  void prepareUnit(WorkUnit&) override {}
+  void runUnit(WorkUnit& unit) noexcept override {
+    std::lock_guard lock(mutex_);
+    threads_.insert(std::this_thread::get_id());
+    slotThreads_.insert({unit.slot, std::this_thread::get_id()});
+  }
+  void completeUnit(WorkUnit&, bool) override {}
+
+  std::mutex mutex_;
+  std::set<std::thread::id> threads_;
+  std::set<std::pair<int, std::thread::id>> slotThreads_;
+};
+
+TEST(RunPass, EachSlotKeepsOneWorkerThreadForThePass) {
+  // Forty units on three slots: three threads, none of them the dispatcher, each serving one
+  // slot; a second pass works the same after the first has ended its threads.
+  for (int pass = 0; pass < 2; ++pass) {
+    ThreadRecordingWork work;
+    const Tiling tiling = makeTiling({0, 0, 64 * 40, 8}, TilingMode::rowBands);
+    const PassResult result = runPass(PassKind::blurRows, tiling, work, 3);
+    EXPECT_EQ(result.unitsCompleted, 40);
+    EXPECT_EQ(work.threads_.size(), 3u);
+    EXPECT_EQ(work.slotThreads_.size(), 3u);
+    EXPECT_EQ(work.threads_.count(std::this_thread::get_id()), 0u);
+  }
 }
 
 TEST(RunPass, AnEmptyPassStartsNothing) {
