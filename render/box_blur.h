@@ -7,6 +7,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <vector>
 
 #include "base/rect.h"
@@ -70,6 +71,10 @@ void blurColumns(FloatImage& image, const Rect32& area, int firstColumn, int end
 void blurBand(FloatImage& image, const Rect32& area, const BlurPass& pass, int first, int end,
               BlurScratch& scratch);
 
+// Work on rows first..end - 1 of a field, on thread slot `slot` (0 .. rowSlots() - 1). Must
+// not throw; calls on disjoint rows may run at the same time.
+using RowBandTask = void (*)(const void* context, int32_t first, int32_t end, int slot);
+
 // Runs one pass of a blur. The render driver supplies one that cuts the pass into bands
 // (rows for horizontal, columns for vertical passes) and runs blurBand on its workers.
 class BlurRunner {
@@ -78,6 +83,14 @@ class BlurRunner {
   // Must run blurBand over bands that together cover `area` exactly once, each with scratch
   // of its own thread, and return only when every band has finished.
   virtual void runPass(FloatImage& image, const Rect32& area, const BlurPass& pass) = 0;
+
+  // The most slots runRows hands out; a caller keeps scratch for each.
+  virtual int rowSlots() const { return 1; }
+  // Runs `task` over bands that together cover rows first..end - 1 exactly once and returns
+  // when all have finished. This one runs them as one band on the calling thread.
+  virtual void runRows(int32_t first, int32_t end, RowBandTask task, const void* context) {
+    if (first < end) task(context, first, end, 0);
+  }
 };
 
 // Runs every pass as one band on the calling thread.

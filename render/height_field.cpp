@@ -167,6 +167,42 @@ void HeightFieldBuilder::rowStep(const HeightRowInput& input) {
   if (row_ >= params_.regionHeight && stage_ != HeightStage::seed) finishRowStage();
 }
 
+bool HeightFieldBuilder::runGrainRows() {
+  if (stage_ != HeightStage::grain && stage_ != HeightStage::edgelessGrain) return false;
+  const int32_t width = params_.regionWidth;
+  const int32_t first = row_;
+  const int32_t end = params_.regionHeight;
+  for (int32_t y = first; y < end; ++y) applyGritRow(regionRow(y), width, params_.grit, *random_);
+  if (texturePlan_.active) {
+    // Scratch for every slot of the runner, or the one the builder has: then the rows run
+    // as one band here.
+    const size_t perSlot = 2 * static_cast<size_t>(width);
+    BlurRunner* runner = runner_;
+    try {
+      textureScratch_.resize(perSlot * static_cast<size_t>(std::max(runner->rowSlots(), 1)));
+    } catch (const std::bad_alloc&) {
+      runner = &serialRunner_;
+    }
+    struct TextureRows {
+      HeightFieldBuilder* builder;
+      size_t perSlot;
+    } rows{this, perSlot};
+    runner->runRows(
+        first, end,
+        [](const void* context, int32_t from, int32_t to, int slot) {
+          const auto& r = *static_cast<const TextureRows*>(context);
+          HeightFieldBuilder& b = *r.builder;
+          float* scratch = b.textureScratch_.data() + r.perSlot * static_cast<size_t>(slot);
+          for (int32_t y = from; y < to; ++y)
+            applyTextureRow(b.regionRow(y), b.params_.regionWidth, y, b.texturePlan_, scratch);
+        },
+        &rows);
+  }
+  row_ = end;
+  finishRowStage();
+  return true;
+}
+
 void HeightFieldBuilder::finishRowStage() {
   row_ = 0;
   switch (stage_) {

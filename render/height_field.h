@@ -103,6 +103,12 @@ class HeightFieldBuilder {
   bool isDone() const { return stage_ == HeightStage::done; }
   // Performs the next step with the row the step asked for. Does nothing once done.
   void step(const HeightRowInput& input = {});
+  // When the next step is a grain row (which takes no input), performs every remaining row
+  // of the grain stage at once and returns true: the grit row by row, in order, since it
+  // draws from the generator, then the texture, which reads nothing but its own row, in bands
+  // of rows through the runner. The field is the one stepping row by row gives. Returns false,
+  // doing nothing, for any other step.
+  bool runGrainRows();
 
   // The field: (regionWidth + 300) x (regionHeight + 300).
   const FloatImage& field() const { return field_; }
@@ -137,7 +143,7 @@ class HeightFieldBuilder {
   BlurPlan finishingPlan_;
   BlurPlan edgelessPlan_;
   TexturePlan texturePlan_;
-  std::vector<float> textureScratch_;
+  std::vector<float> textureScratch_;  // 2 x regionWidth floats per row slot of the runner
   RandomGenerator* random_ = nullptr;
   RandomGenerator ownRandom_{1};
   HeightExtremes extremes_;

@@ -42,7 +42,34 @@ class PoolBlurRunner final : public BlurRunner {
     ++passesRun_;
   }
 
+  int rowSlots() const override { return std::clamp(processors_, 1, kMaxSlots); }
+
+  // Row work of the field in 64-row bands on the pool; it reports no progress of its own.
+  void runRows(int32_t first, int32_t end, RowBandTask task, const void* context) override {
+    if (first >= end) return;
+    RowWork work(first, task, context);
+    orichalcumite::runPass(PassKind::blurRows, makeTiling({first, 0, end, 1}, TilingMode::rowBands),
+                           work, rowSlots());
+  }
+
  private:
+  class RowWork final : public PassWork {
+   public:
+    RowWork(int32_t first, RowBandTask task, const void* context)
+        : first_(first), task_(task), context_(context) {}
+    void prepareUnit(WorkUnit&) override {}
+    void runUnit(WorkUnit& unit) noexcept override {
+      const Rect32& u = unit.tiling.unit;
+      task_(context_, first_ + u.top, first_ + u.bottom, unit.slot);
+    }
+    void completeUnit(WorkUnit&, bool) override {}
+
+   private:
+    int32_t first_;
+    RowBandTask task_;
+    const void* context_;
+  };
+
   class BandWork final : public PassWork {
    public:
     BandWork(FloatImage& image, const Rect32& area, const BlurPass& pass,
@@ -115,6 +142,8 @@ RenderStatus buildHeightField(HeightFieldBuilder& builder, RenderSource& target,
   std::vector<uint8_t> mask(static_cast<size_t>(region.width()));
   std::vector<float> colour(static_cast<size_t>(region.width()) * 4);
   while (!builder.isDone()) {
+    // Rows that take nothing from the target run together, on the pool.
+    if (builder.runGrainRows()) continue;
     const HeightStep step = builder.nextStep();
     HeightRowInput input;
     if (step.row >= 0 && (step.needsMask || step.needsColour)) {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <thread>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -239,6 +240,68 @@ TEST(HeightField, OneThreadEqualsManyAndTinyRegionsBuild) {
   EXPECT_FALSE(refused.prepare(params(2000000000, 5)));
   refused.step();  // stepping a refused builder does nothing
   EXPECT_TRUE(refused.isDone());
+}
+
+// A tile whose green is a fixed pattern of its coordinates; safe on any thread.
+void patternTile(const void*, const float* u, float v, int32_t count, float* green) {
+  for (int32_t i = 0; i < count; ++i) green[i] = std::fabs(std::sin(u[i] * 40.0f + v * 17.0f));
+}
+
+// Hands runRows out in bands of 5 rows to three threads, slot t to thread t; blurs serially.
+class ThreadedRowRunner final : public BlurRunner {
+ public:
+  void runPass(FloatImage& image, const Rect32& area, const BlurPass& pass) override {
+    serial_.runPass(image, area, pass);
+  }
+  int rowSlots() const override { return 3; }
+  void runRows(int32_t first, int32_t end, RowBandTask task, const void* context) override {
+    std::vector<std::thread> workers;
+    for (int t = 0; t < 3; ++t)
+      workers.emplace_back([=] {
+        for (int32_t b = first + t * 5; b < end; b += 15) task(context, b, std::min(b + 5, end), t);
+      });
+    for (std::thread& w : workers) w.join();
+    ++calls;
+  }
+  int calls = 0;
+
+ private:
+  SerialBlurRunner serial_;
+};
+
+TEST(HeightField, GrainRowsRunAtOnceOnThreadsGiveTheFieldOfRowSteps) {
+  const int tileHandle = 0;
+  const TextureTile tile{&tileHandle, &patternTile, 256, 256};
+  for (auto [w, h] : {std::pair{150, 110}, std::pair{7, 1}, std::pair{1, 13}})
+    for (int shape : {2, 14})
+      for (int embossing : {0, 30}) {
+        const Source source{w, discMask(w, h, w * 0.5, h * 0.5, w * 0.3)};
+        HeightFieldParams p = params(w, h, shape);
+        p.grit = 40;
+        p.embossing = embossing;
+        p.texture = TextureParams{3, 60, 40, 5, -7, 0, 0, tile};
+        RandomGenerator steppedRandom(5), batchedRandom(5);
+        p.random = &steppedRandom;
+        HeightFieldBuilder stepped;
+        ASSERT_TRUE(stepped.prepare(p));
+        build(stepped, source);
+
+        p.random = &batchedRandom;
+        ThreadedRowRunner runner;
+        HeightFieldBuilder batched(&runner);
+        ASSERT_TRUE(batched.prepare(p));
+        EXPECT_FALSE(batched.runGrainRows());  // the first stage takes the mask
+        build(batched, source, shape == 14 ? HeightStage::edgelessGrain : HeightStage::grain);
+        ASSERT_TRUE(batched.runGrainRows());
+        EXPECT_EQ(runner.calls, 1);
+        EXPECT_FALSE(batched.runGrainRows());  // embossing or done follows
+        build(batched, source);
+        ASSERT_TRUE(batched.isDone());
+        for (int y = 0; y < stepped.field().height(); ++y)
+          for (int x = 0; x < stepped.field().width(); ++x)
+            ASSERT_EQ(stepped.field().at(x, y), batched.field().at(x, y)) << w << "x" << h;
+        EXPECT_EQ(steppedRandom.next(), batchedRandom.next());  // the same bytes drawn
+      }
 }
 
 TEST(HeightField, EdgelessWithZeroHeightIsFlatUntilGritThenTakesOneByteAPixel) {
