@@ -109,10 +109,15 @@ HostPlanes hostColourPlanes(const Image& image) {
   planes.height = image.height();
   planes.planes = image.colourChannels();
   planes.type = image.type();
-  planes.bytes.resize(planes.rowBytes() * size_t(planes.height));
   const size_t bps = sampleSize(image.type());
   const size_t fileStride = size_t(image.channels()) * bps;
   const size_t colourBytes = size_t(planes.planes) * bps;
+  // Without alpha, 8-bit and float samples are the file's bytes as they stand: one copy.
+  if (fileStride == colourBytes && image.type() != SampleType::uint16) {
+    planes.bytes.assign(image.data(), image.data() + planes.rowBytes() * size_t(planes.height));
+    return planes;
+  }
+  planes.bytes.resize(planes.rowBytes() * size_t(planes.height));
   for (int y = 0; y < image.height(); ++y) {
     const uint8_t* src = image.data() + size_t(y) * image.rowBytes();
     uint8_t* dst = planes.pixel(0, y);

@@ -50,7 +50,7 @@ std::optional<Image> Image::make(int width, int height, int channels, bool hasAl
   image.hasAlpha_ = hasAlpha;
   image.type_ = type;
   try {
-    image.bytes_.assign(size_t(bytes), 0);
+    image.bytes_.resize(size_t(bytes));  // zero: a fresh block
   } catch (const std::bad_alloc&) {
     return fail("not enough memory for the image");
   }

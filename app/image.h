@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "base/large_block.h"
+
 namespace orichalcumite {
 
 enum class SampleType { uint8, uint16, float32 };
@@ -56,7 +58,9 @@ class Image {
   int channels_ = 0;
   bool hasAlpha_ = false;
   SampleType type_ = SampleType::uint8;
-  std::vector<uint8_t> bytes_;
+  // Large blocks: a fresh image's samples are zero without a fill pass, and huge pages keep
+  // the faults of first touching them few.
+  std::vector<uint8_t, LargeBlockAllocator<uint8_t>> bytes_;
 };
 
 // The brightness of each pixel as a one-channel image of the same size and depth: a grey image

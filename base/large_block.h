@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <type_traits>
 #include <utility>
 
@@ -77,6 +78,31 @@ template <typename T> class LargeArray {
   T* data_ = nullptr;
   size_t size_ = 0;
   size_t capacity_ = 0;
+};
+
+// A standard allocator over large blocks, for containers that must stay copyable and
+// comparable (a vector of image bytes). Its blocks come zero-filled, so it leaves elements
+// made without a value uninitialised: resize() on a fresh vector costs no fill pass and still
+// gives zeros. Only for trivially constructible T.
+template <typename T> struct LargeBlockAllocator {
+  using value_type = T;
+  LargeBlockAllocator() = default;
+  template <typename U> LargeBlockAllocator(const LargeBlockAllocator<U>&) noexcept {}
+
+  T* allocate(size_t count) {
+    if (count > SIZE_MAX / sizeof(T)) throw std::bad_array_new_length();
+    void* block = allocateLargeBlock(count * sizeof(T));
+    if (!block) throw std::bad_alloc();
+    return static_cast<T*>(block);
+  }
+  void deallocate(T* p, size_t count) noexcept { releaseLargeBlock(p, count * sizeof(T)); }
+  // Default initialisation: nothing for trivial T. Values given are constructed as usual.
+  template <typename U> void construct(U* p) noexcept { ::new (static_cast<void*>(p)) U; }
+  template <typename U, typename... Args> void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+
+  friend bool operator==(const LargeBlockAllocator&, const LargeBlockAllocator&) { return true; }
 };
 
 }  // namespace orichalcumite

@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <utility>
+#include <vector>
 
 #include "app/host_pixels.h"
 
@@ -40,6 +43,64 @@ TEST(Masks, depthsConvertToBytesByRounding) {
   EXPECT_EQ(multiplyMasks(std::vector<uint8_t>{255, 128, 0, 100},
                           std::vector<uint8_t>{255, 255, 200, 51}),
             (std::vector<uint8_t>{255, 128, 0, 20}));
+}
+
+// The colour planes sample by sample, the obvious way.
+std::vector<double> colourSamples(const Image& image) {
+  std::vector<double> out;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x)
+      for (int c = 0; c < image.colourChannels(); ++c) {
+        const double v = image.sample(x, y, c);
+        out.push_back(image.type() == SampleType::uint16 ? hostFromFile16(uint16_t(v)) : v);
+      }
+  return out;
+}
+
+std::vector<double> planeSamples(const HostPlanes& planes) {
+  std::vector<double> out;
+  const size_t count = planes.bytes.size() / sampleSize(planes.type);
+  for (size_t i = 0; i < count; ++i) {
+    const uint8_t* p = planes.bytes.data() + i * sampleSize(planes.type);
+    if (planes.type == SampleType::uint8) {
+      out.push_back(*p);
+    } else if (planes.type == SampleType::uint16) {
+      uint16_t v;
+      std::memcpy(&v, p, 2);
+      out.push_back(v);
+    } else {
+      float v;
+      std::memcpy(&v, p, 4);
+      out.push_back(static_cast<double>(v));
+    }
+  }
+  return out;
+}
+
+TEST(ColourPlanes, holdEveryColourSampleInHostUnitsAndNeverTheAlpha) {
+  // Whole-image copies (no alpha, 8-bit or float) and sample-wise conversions alike, on an
+  // image larger than a huge page.
+  for (SampleType type : {SampleType::uint8, SampleType::uint16, SampleType::float32})
+    for (auto [channels, alpha] :
+         {std::pair{3, false}, std::pair{4, true}, std::pair{1, false}, std::pair{2, true}}) {
+      Image image = *Image::make(700, 500, channels, alpha, type);
+      for (int y = 0; y < image.height(); y += 7)
+        for (int x = 0; x < image.width(); x += 3)
+          for (int c = 0; c < channels; ++c)
+            image.setSample(x, y, c, type == SampleType::float32 ? (x + c) * 0.01 : x * 13 + y + c);
+      const HostPlanes planes = hostColourPlanes(image);
+      EXPECT_EQ(planes.planes, image.colourChannels());
+      ASSERT_EQ(planeSamples(planes), colourSamples(image)) << channels << " " << int(type);
+    }
+}
+
+TEST(ColourPlanes, aFreshLargeImageIsBlackAndCopiesCompareEqual) {
+  Image image = *Image::make(1500, 1000, 3, false, SampleType::uint16);
+  for (size_t i = 0; i < image.byteCount(); ++i) ASSERT_EQ(image.data()[i], 0) << i;
+  Image copy = image;
+  EXPECT_TRUE(copy == image);
+  copy.setSample(1499, 999, 2, 7);
+  EXPECT_FALSE(copy == image);
 }
 
 TEST(Defringe, transparentPixelsTakeTheMeanOfTheirColouredNeighbours) {
