@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <memory>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "base/random_generator.h"
@@ -11,6 +13,7 @@
 #include "render/height_field.h"
 #include "render/shading_plan.h"
 #include "render/surface_shader.h"
+#include "render/weathering_carry.h"
 #include "render/worker_pool.h"
 #include "settings/effect_settings.h"
 
@@ -217,11 +220,9 @@ RenderStatus renderEffect(const RenderInputs& inputs, RenderSource& target,
   shading.noise = noise.get();
   // The render's own generator, seeded from the run's so that a run can be replayed. Drawn
   // from only when weathering needs it, so that renders without weathering leave the run's
-  // sequence (which grit draws from) as it was. Weathering carries its water and its random
-  // sequence from row to row and band to band, so its bands are shaded one at a time, in
-  // order; without it each band depends on nothing but the field, and bands shade at once.
+  // sequence (which grit draws from) as it was.
   const bool weathered = hasWeathering(weatheringSettings(settings));
-  std::vector<ShadingScratch> scratches(weathered ? 1 : static_cast<size_t>(processors));
+  std::vector<ShadingScratch> scratches(static_cast<size_t>(std::max(processors, 1)));
   if (weathered && inputs.random) {
     RandomGenerator& run = *inputs.random;
     const auto high = static_cast<uint32_t>(run.next());
@@ -230,13 +231,41 @@ RenderStatus renderEffect(const RenderInputs& inputs, RenderSource& target,
   shading.random = &scratches[0].random;
   const std::unique_ptr<ShadingPlan> plan = makeShadingPlan(shading);
   if (!plan) return RenderStatus::outOfMemory;
-  for (ShadingScratch& scratch : scratches)
-    if (!scratch.prepare(region.width())) return RenderStatus::outOfMemory;
+  // The lit materials' weathering carries its water and its random sequence from row to row
+  // and band to band. Walking the region for that state alone is cheap beside shading it, so
+  // a thread of its own walks it and records the state at the top of every band, while the
+  // bands shade at once, each from its record (the walk keeps well ahead of them). In turn,
+  // one band after another carries the state straight on. Every other band depends on nothing
+  // but the field.
+  WeatheringCarry carry;
+  bool walks = false;
+  size_t bandsAtOnce = scratches.size();
+  if (weathered && carriesWeatheringState(*plan)) {
+    if (bandsAtOnce == 1 || options.weatheringInTurn) {
+      bandsAtOnce = 1;
+    } else {
+      if (!carry.prepare(*plan, scratches[0].random, region.height(), kBandSize))
+        return RenderStatus::outOfMemory;
+      for (ShadingScratch& scratch : scratches) scratch.carry = &carry;
+      walks = true;
+    }
+  }
+  for (size_t i = 0; i < bandsAtOnce; ++i)
+    if (!scratches[i].prepare(region.width())) return RenderStatus::outOfMemory;
+  // Joined before the carry it fills goes: a cancelled pass waits for the rest of the walk.
+  std::jthread walker;
+  if (walks) {
+    try {
+      walker = std::jthread([&carry] { carry.walk(); });
+    } catch (const std::system_error&) {
+      carry.walk();  // no thread to be had: walk first, then shade
+    }
+  }
   const ShadingRun run{plan.get(), scratches.data()};
   FinishContext finish = target.finishContext();
   finish.glue = settings.glue;
   return runFinalPass(target, finish, &shadeWithPlan, &run, processors,
-                      static_cast<int>(scratches.size()), {&target, kHeightFieldProgress, 1.0});
+                      static_cast<int>(bandsAtOnce), {&target, kHeightFieldProgress, 1.0});
 }
 
 }  // namespace orichalcumite

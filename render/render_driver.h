@@ -22,6 +22,10 @@ struct RenderOptions {
   // The gobos centre on it.
   int32_t imageWidth = 0;
   int32_t imageHeight = 0;
+  // True shades weathered bands that carry water or random draws one at a time, in order, on
+  // one worker (as a single processor does): the plain path that the bands shaded at once
+  // from their recorded state must match byte for byte.
+  bool weatheringInTurn = false;
 };
 
 // Renders the effect of `inputs` over `target`'s region. Progress runs from 0 to 1 over the

@@ -14,6 +14,7 @@ namespace orichalcumite {
 
 struct ShadingPlan;
 struct ShadingScratch;
+class WeatheringCarry;
 
 // ---------------------------------------------------------------------------------------------
 // Chunk columns.
@@ -88,20 +89,25 @@ struct NoWeathering {
   HeightMaterialTerms heightTerms(int32_t /*x*/, int32_t /*y*/) const { return {}; }
 };
 
-// Scratch for the band kernels, made once per render for the region's width. The final pass
-// shades one band at a time, so one scratch serves the whole render.
+// Scratch for the band kernels, made once per render for the region's width: one per band that
+// may shade at once. Bands that shade in turn share one, which carries the water and the
+// generator from band to band; bands that shade at once each start from the carried state
+// recorded for their first row.
 struct ShadingScratch {
   std::unique_ptr<ShadingColumns> columns;
   // Reflection coordinates shared between neighbouring pixels and rows (regionWidth + 2).
   std::vector<float> acrossThisRow, acrossNextRow, downAboveRow, downThisRow;
   std::vector<float> columnSums;  // regionWidth + 6
   std::vector<float> curvature;   // regionWidth
-  // The water and the rows the weathering layers carry from row to row and band to band.
+  // The water and the rows the weathering layers carry from row to row.
   WeatheringScratch weathering;
   // The render's own pseudo-random generator: the plan draws its tables from it, then the
-  // weathering layers draw from it row by row. Only the thread running the final pass (one
-  // band at a time) uses it during the pass.
+  // weathering layers draw from it row by row. Only the thread shading this scratch's band
+  // uses it.
   RandomGenerator random;
+  // When set, a weathered band first takes the water and the generator as its first row finds
+  // them from here; when not, it continues from the band before it. Shared, read only.
+  const WeatheringCarry* carry = nullptr;
   // Sizes the buffers; false when memory runs out.
   bool prepare(int32_t regionWidth);
 };

@@ -95,6 +95,33 @@ inline float blotchValue(const WeatheringPlan& p, float t, float w, float d, flo
   return whole >= 0.0f ? b : 0.0f;
 }
 
+// Water that lichen of blotch value b (>= 1) soaks up from its column; `leak` is the preview
+// scale x leakiness.
+inline int32_t lichenWaterLoss(int64_t leak, float b) {
+  return static_cast<int32_t>(leak * static_cast<int64_t>(b) / 2048);
+}
+
+// Water that moss of coverage w lets seep out below it on region row y; `leak` is leakiness x
+// the preview scale. Every eighth row seeps a little more than the one above it.
+inline int32_t mossWaterGain(float leak, float w, int32_t y) {
+  const auto rowSeep = static_cast<float>((y & 7) << 8);
+  return static_cast<int32_t>((leak * w + rowSeep) * (1.0f / 2048.0f));
+}
+
+// How much the surface rises down the image at column i of a row, times the dust gain: the
+// heights of the row and of the row below it, columns i and i + 1.
+inline float dustRise(const float* row, const float* below, int32_t i, float gain) {
+  return (row[i + 1] + row[i] - below[i] - below[i + 1]) * gain;
+}
+
+// Dust cover (0..256) of a pixel of surface slope `slope` and rise e. Each covered pixel (a
+// cover above 0) draws one dust colour from the render's generator.
+inline float dustCover(float slope, float e) {
+  const float k = slope * e * (1.0f / 32.0f);
+  const float limited = k < 256.0f ? k : 256.0f;
+  return e > 0.0f ? limited : 0.0f;
+}
+
 // Scratch of improvedNoiseRow for rows of up to `width` pixels.
 struct NoiseRowScratch {
   std::array<float, 2 * 257> cells{};  // per lattice column: the corner blend's slope and base

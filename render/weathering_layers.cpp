@@ -4,6 +4,7 @@
 
 #include "base/random_generator.h"
 #include "render/shading_maths.h"
+#include "render/weathering_carry.h"
 
 namespace orichalcumite {
 namespace {
@@ -24,6 +25,10 @@ WeatheringLayers::WeatheringLayers(const ShadingPlan& plan, ShadingScratch& scra
 
 void WeatheringLayers::beginRow(int32_t y) {
   const int32_t width = state_.width;
+  if (!begun_) {
+    begun_ = true;
+    if (scratch_.carry) scratch_.carry->restore(y, scratch_.random, state_);
+  }
   if (plan_.material != ShadingMaterial::heightMap) {
     if (layers_.curvature) {
       float* j = scratch_.curvature.data();
@@ -178,8 +183,7 @@ void WeatheringLayers::lichen(int32_t x0, int count, ShadingColumns& columns) {
     const int32_t d = stain_[i];
     if (layers_.rain) {
       // Lichen soaks up water: less runs on below it.
-      const auto loss = static_cast<int32_t>(leak * static_cast<int64_t>(b) / 2048);
-      water[i] = std::max(0, water[i] - loss);
+      water[i] = std::max(0, water[i] - lichenWaterLoss(leak, b));
     }
     const float w = blotchCoverage(b);
     LayerColour x = layers_.lichenRamp[index[i]];
@@ -223,7 +227,6 @@ void WeatheringLayers::moss(int32_t y, int32_t x0, int count, ShadingColumns& co
   const int lights = plan_.lightCount;
   const float threshold = layers_.mossThreshold;
   const float leak = static_cast<float>(layers_.leakiness * layers_.scale);
-  const auto rowSeep = static_cast<float>((y & 7) << 8);
   const LayerColour& colour1 = layers_.mossColour1;
   const MossShadeTable& shade = layers_.mossShade;
   for (int i = 0; i < count; ++i) {
@@ -233,8 +236,7 @@ void WeatheringLayers::moss(int32_t y, int32_t x0, int count, ShadingColumns& co
     const float w = mossCoverage(n);
     if (layers_.rain) {
       // Moss holds water and lets it seep out below.
-      const auto gain = static_cast<int32_t>((leak * w + rowSeep) * (1.0f / 2048.0f));
-      water[x] = std::min(kMaxWater, water[x] + gain);
+      water[x] = std::min(kMaxWater, water[x] + mossWaterGain(leak, w, y));
     }
     const int z = tableIndex(columns.slope[i] * 0.5f);
     const float e = shade[static_cast<size_t>(z)];
@@ -274,13 +276,9 @@ void WeatheringLayers::dust(int32_t y, int32_t x0, int count, ShadingColumns& co
   const float gain = layers_.dustGain;
   RandomGenerator& random = scratch_.random;
   float* __restrict cover = dustCover_;
-  for (int i = 0; i < count; ++i) {
-    // Dust settles where the surface rises down the image, more on steeper ground.
-    const float e = (row[i + 1] + row[i] - below[i] - below[i + 1]) * gain;
-    const float k = columns.slope[i] * e * (1.0f / 32.0f);
-    const float limited = k < 256.0f ? k : 256.0f;
-    cover[i] = e > 0.0f ? limited : 0.0f;
-  }
+  // Dust settles where the surface rises down the image, more on steeper ground.
+  for (int i = 0; i < count; ++i)
+    cover[i] = dustCover(columns.slope[i], dustRise(row, below, i, gain));
   for (int i = 0; i < count; ++i) {
     if (!(cover[i] > 0.0f)) continue;
     const LayerColour& c =

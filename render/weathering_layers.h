@@ -16,7 +16,8 @@ class WeatheringLayers {
  public:
   static constexpr bool kActive = true;
 
-  // For one band. `scratch` carries the water and the shared rows from band to band.
+  // For one band. `scratch` carries the water and the shared rows from band to band, or, when
+  // it has a carry record, the band starts from the record at its first row.
   WeatheringLayers(const ShadingPlan& plan, ShadingScratch& scratch);
 
   // Before the pixels of region row y are shaded: the curvature of the row, the water's
@@ -63,6 +64,7 @@ class WeatheringLayers {
   float litTarnish_[2][kShadingChunk] = {};
   float litStain_[2][kShadingChunk] = {};
   float dustCover_[kShadingChunk] = {};
+  bool begun_ = false;  // whether a row of the band has begun
 };
 
 }  // namespace orichalcumite
