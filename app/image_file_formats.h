@@ -60,6 +60,11 @@ struct ReadContext {
 std::optional<Image> imageForFile(int width, int height, int channels, bool hasAlpha,
                                   SampleType type, const ReadContext& context, Status* why);
 
+// Reading and writing through the general image-file library whatever the format, as for
+// formats without a direct path: for checking the direct paths against it.
+std::optional<Image> readWithGeneralLibrary(const std::string& path, std::string* error);
+bool writeWithGeneralLibrary(const std::string& path, const Image& image, std::string* error);
+
 // Pixels are read and written in bands of about this many bytes, a cancel looked at between.
 inline constexpr size_t kBandBytes = size_t(2) << 20;
 inline bool isSet(const std::atomic<bool>* flag) {

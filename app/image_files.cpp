@@ -349,8 +349,10 @@ std::optional<std::vector<uint8_t>> readSelectionFile(const std::string& path, i
   return maskBytesFromImage(mask->channels() == 1 ? *mask : luminance(*mask));
 }
 
-bool writeImageFile(const std::string& path, const Image& image, std::string* error,
-                    const std::atomic<bool>* cancel) {
+namespace {
+
+bool writeImageFileVia(const std::string& path, const Image& image, std::string* error,
+                       const std::atomic<bool>* cancel, bool generalLibrary) {
   cancel = cancelFlagOr(cancel);
   auto fail = [&](const std::string& why) {
     if (error) *error = "cannot write " + path + ": " + why;
@@ -362,7 +364,7 @@ bool writeImageFile(const std::string& path, const Image& image, std::string* er
     return false;
   }
   BufferedOutput output(*temp);
-  const ImageFileFormat format = formatOfName(path);
+  const ImageFileFormat format = generalLibrary ? ImageFileFormat::other : formatOfName(path);
   Status (*canHold)(const Image&) = nullptr;
   Status (*write)(const Image&, BufferedOutput&, const std::atomic<bool>*) = nullptr;
   switch (format) {
@@ -411,6 +413,22 @@ bool writeImageFile(const std::string& path, const Image& image, std::string* er
   const Status committed = temp->commit();
   if (!committed && error) *error = committed.message();
   return committed.ok();
+}
+
+}  // namespace
+
+bool writeImageFile(const std::string& path, const Image& image, std::string* error,
+                    const std::atomic<bool>* cancel) {
+  return writeImageFileVia(path, image, error, cancel, false);
+}
+
+std::optional<Image> readWithGeneralLibrary(const std::string& path, std::string* error) {
+  const ReadContext context{fileSizeOf(path), cancelFlagOr(nullptr)};
+  return readWithLibrary(path, 0, 0, context, error);
+}
+
+bool writeWithGeneralLibrary(const std::string& path, const Image& image, std::string* error) {
+  return writeImageFileVia(path, image, error, nullptr, true);
 }
 
 }  // namespace orichalcumite
