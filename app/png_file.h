@@ -15,12 +15,12 @@ namespace orichalcumite {
 // One PNG chunk: length, type, data and the CRC over type and data.
 std::string pngChunk(std::string_view type, std::string_view data);
 
-// Rows `firstRow` .. `endRow` of `image` as PNG filtered scanlines: each row is the Sub filter
-// byte (1) and every byte minus the same byte of the pixel to its left, with 16-bit samples
-// big-endian. Appended to `out`.
-void appendSubFilteredRows(const Image& image, int firstRow, int endRow, std::vector<uint8_t>& out);
+// Rows `firstRow` .. `endRow` of `image` as PNG filtered scanlines: each row is the Up filter
+// byte (2) and every byte minus the same byte of the row above (of row firstRow - 1 for the
+// first, nothing above row 0), with 16-bit samples big-endian. Appended to `out`.
+void appendUpFilteredRows(const Image& image, int firstRow, int endRow, std::vector<uint8_t>& out);
 
-// The rows of a strip of `rowCount` rows, so that a strip holds about a megabyte of pixels.
+// The rows of each strip compressed on its own, so that a strip holds about a megabyte.
 int pngStripRows(size_t rowBytes);
 
 // The whole PNG file for `image` (8/16-bit, 1..4 channels), compressed on `threads` threads.

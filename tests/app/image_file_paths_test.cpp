@@ -175,8 +175,23 @@ TEST(DirectPng, theParallelCompressorMatchesTheSerialOneAndTheFilteredRows) {
     at += 12 + length;
   }
   EXPECT_EQ(at, serial.size());
+  // The obvious Up filter over the file's big-endian samples.
   std::vector<uint8_t> expected;
-  appendSubFilteredRows(image, 0, image.height(), expected);
+  const auto fileByte = [&](int x, int y, int b) -> int {
+    if (y < 0) return 0;
+    const int value = int(image.sample(x / (image.channels() * 2), y, (x / 2) % image.channels()));
+    return b == 0 ? value >> 8 : value & 0xff;
+  };
+  for (int y = 0; y < image.height(); ++y) {
+    expected.push_back(2);
+    for (int x = 0; x < image.width() * image.channels() * 2; ++x)
+      expected.push_back(uint8_t(fileByte(x, y, x % 2) - fileByte(x, y - 1, x % 2)));
+  }
+  // Rows filtered strip by strip join into the same scanlines.
+  std::vector<uint8_t> pieces;
+  for (int row = 0; row < image.height(); row += 97)
+    appendUpFilteredRows(image, row, std::min(image.height(), row + 97), pieces);
+  EXPECT_EQ(pieces, expected);
   std::vector<uint8_t> inflated(expected.size() + 1);
   uLongf size = uLongf(inflated.size());
   ASSERT_EQ(uncompress(inflated.data(), &size, reinterpret_cast<const Bytef*>(stream.data()),
