@@ -6,7 +6,9 @@
 // library, which reads them the way the program always has.
 #include "app/png_file.h"
 
+#include <libdeflate.h>
 #include <png.h>
+#include <sys/mman.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -257,7 +259,7 @@ struct PngReader {
 
 }  // namespace
 
-DirectRead readPngFile(const std::string& path, const ReadContext& context) {
+DirectRead readPngWithLibpng(const std::string& path, const ReadContext& context) {
   std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
   if (!file) return DirectRead::fail(StatusCode::ioError, std::strerror(errno));
   // Everything below that libpng may jump over lives outside the setjmp frame.
@@ -325,6 +327,191 @@ DirectRead readPngFile(const std::string& path, const ReadContext& context) {
   if (decline) return declined;
   if (!image) return DirectRead::fail(refused.code(), refused.message());
   return DirectRead{std::move(image), {}, false, state.warning};
+}
+
+// ---------------------------------------------------------------------------------------------
+// Reading quickly: the image data of a well-formed file in one piece, inflated by libdeflate
+// (about twice as fast as zlib) and unfiltered here.
+
+namespace {
+
+uint32_t bigEndian32(const uint8_t* p) {
+  return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
+}
+
+// A large scratch buffer, not zeroed, in huge pages where the system grants them: touching tens
+// of megabytes a page of 4 KB at a time costs more than inflating them on a virtual machine.
+class ScratchBuffer {
+ public:
+  explicit ScratchBuffer(size_t bytes) : size_(bytes) {
+    if (bytes == 0) return;
+    void* memory = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (memory == MAP_FAILED) return;
+    madvise(memory, bytes, MADV_HUGEPAGE);
+    data_ = static_cast<uint8_t*>(memory);
+  }
+  ~ScratchBuffer() {
+    if (data_) munmap(data_, size_);
+  }
+  ScratchBuffer(const ScratchBuffer&) = delete;
+  ScratchBuffer& operator=(const ScratchBuffer&) = delete;
+
+  uint8_t* data() const { return data_; }
+  size_t size() const { return size_; }
+
+ private:
+  uint8_t* data_ = nullptr;
+  size_t size_ = 0;
+};
+
+int paeth(int a, int b, int c) {
+  const int p = a + b - c;
+  const int pa = std::abs(p - a);
+  const int pb = std::abs(p - b);
+  const int pc = std::abs(p - c);
+  if (pa <= pb && pa <= pc) return a;
+  return pb <= pc ? b : c;
+}
+
+}  // namespace
+
+bool unfilterPngRow(int filter, uint8_t* row, const uint8_t* above, size_t rowBytes,
+                    size_t pixelBytes) {
+  switch (filter) {
+    case 0: return true;
+    case 1:
+      for (size_t i = pixelBytes; i < rowBytes; ++i) row[i] = uint8_t(row[i] + row[i - pixelBytes]);
+      return true;
+    case 2:
+      if (above)
+        for (size_t i = 0; i < rowBytes; ++i) row[i] = uint8_t(row[i] + above[i]);
+      return true;
+    case 3:
+      for (size_t i = 0; i < rowBytes; ++i) {
+        const int left = i >= pixelBytes ? row[i - pixelBytes] : 0;
+        const int up = above ? above[i] : 0;
+        row[i] = uint8_t(row[i] + ((left + up) >> 1));
+      }
+      return true;
+    case 4:
+      for (size_t i = 0; i < rowBytes; ++i) {
+        const int left = i >= pixelBytes ? row[i - pixelBytes] : 0;
+        const int up = above ? above[i] : 0;
+        const int upLeft = above && i >= pixelBytes ? above[i - pixelBytes] : 0;
+        row[i] = uint8_t(row[i] + paeth(left, up, upLeft));
+      }
+      return true;
+    default: return false;
+  }
+}
+
+DirectRead readPngQuickly(const std::string& path, const ReadContext& context) {
+  std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
+  if (!file) return DirectRead::decline();
+  uint8_t signature[8];
+  if (std::fread(signature, 1, 8, file.get()) != 8 ||
+      std::memcmp(signature, "\x89PNG\r\n\x1a\n", 8) != 0)
+    return DirectRead::decline();
+  // The chunks, each checked against its CRC; anything unusual is left to libpng, which says
+  // precisely what is wrong or warns about what it can live with.
+  uint32_t width = 0, height = 0;
+  int depth = 0, colourType = -1;
+  // The image data cannot be longer than the file.
+  ScratchBuffer compressed(size_t(std::min<uint64_t>(context.fileBytes, uint64_t(1) << 40)));
+  size_t compressedBytes = 0;
+  if (!compressed.data()) return DirectRead::decline();
+  std::vector<uint8_t> other;
+  bool seenHeader = false, seenData = false, dataEnded = false, ended = false;
+  while (!ended) {
+    uint8_t head[8];
+    if (std::fread(head, 1, 8, file.get()) != 8) return DirectRead::decline();
+    const uint32_t length = bigEndian32(head);
+    if (length > 0x7fffffff) return DirectRead::decline();
+    const std::string type(reinterpret_cast<const char*>(head + 4), 4);
+    const bool isData = type == "IDAT";
+    if (isData && (dataEnded || !seenHeader)) return DirectRead::decline();
+    if (!isData && seenData) dataEnded = true;
+    uint8_t* data = nullptr;
+    if (isData) {
+      if (length > compressed.size() - compressedBytes) return DirectRead::decline();
+      data = compressed.data() + compressedBytes;
+      compressedBytes += length;
+    } else {
+      other.resize(length);
+      data = other.data();
+    }
+    uint8_t crc[4];
+    if (std::fread(data, 1, length, file.get()) != length || std::fread(crc, 1, 4, file.get()) != 4)
+      return DirectRead::decline();
+    uLong sum = crc32(0, head + 4, 4);
+    sum = crc32(sum, data, uInt(length));
+    if (uint32_t(sum) != bigEndian32(crc)) return DirectRead::decline();
+    if (type == "IHDR") {
+      if (seenHeader || length != 13) return DirectRead::decline();
+      seenHeader = true;
+      width = bigEndian32(other.data());
+      height = bigEndian32(other.data() + 4);
+      depth = other[8];
+      colourType = other[9];
+      if (other[10] != 0 || other[11] != 0 || other[12] != 0) return DirectRead::decline();
+    } else if (type == "IEND") {
+      ended = true;
+    } else if (isData) {
+      seenData = true;
+    } else if (type == "PLTE" || type == "tRNS" || !(type[0] & 0x20)) {
+      // Palettes and transparency keys, and critical chunks we do not know.
+      return DirectRead::decline();
+    }
+  }
+  if (!seenHeader || !seenData || (depth != 8 && depth != 16) ||
+      (colourType != 0 && colourType != 2 && colourType != 4 && colourType != 6) || width == 0 ||
+      height == 0 || width > 0x7fffffff || height > 0x7fffffff)
+    return DirectRead::decline();
+  const int channels = colourType == 0 ? 1 : colourType == 4 ? 2 : colourType == 2 ? 3 : 4;
+  const SampleType type = depth == 8 ? SampleType::uint8 : SampleType::uint16;
+  Status refused;
+  auto image = imageForFile(int(width), int(height), channels, (colourType & 4) != 0, type, context,
+                            &refused);
+  if (!image) return DirectRead::decline();
+  if (isSet(context.cancel)) return DirectRead::fail(StatusCode::cancelled, "cancelled");
+  const size_t rowBytes = image->rowBytes();
+  const size_t pixelBytes = size_t(channels) * sampleSize(type);
+  ScratchBuffer filtered(size_t(height) * (rowBytes + 1));
+  if (!filtered.data()) return DirectRead::decline();
+  std::unique_ptr<libdeflate_decompressor, void (*)(libdeflate_decompressor*)> inflater(
+      libdeflate_alloc_decompressor(), &libdeflate_free_decompressor);
+  if (!inflater) return DirectRead::decline();
+  size_t inflated = 0;
+  if (libdeflate_zlib_decompress(inflater.get(), compressed.data(), compressedBytes,
+                                 filtered.data(), filtered.size(),
+                                 &inflated) != LIBDEFLATE_SUCCESS ||
+      inflated != filtered.size())
+    return DirectRead::decline();
+  const int bandRows = int(std::max<size_t>(1, kBandBytes / rowBytes));
+  const uint8_t* above = nullptr;
+  for (uint32_t y = 0; y < height; ++y) {
+    if (y % uint32_t(bandRows) == 0 && isSet(context.cancel))
+      return DirectRead::fail(StatusCode::cancelled, "cancelled");
+    uint8_t* row = filtered.data() + size_t(y) * (rowBytes + 1);
+    if (!unfilterPngRow(row[0], row + 1, above, rowBytes, pixelBytes)) return DirectRead::decline();
+    above = row + 1;
+    uint8_t* target = image->data() + size_t(y) * rowBytes;
+    if (type == SampleType::uint8) {
+      std::memcpy(target, row + 1, rowBytes);
+    } else {
+      for (size_t i = 0; i < rowBytes; i += 2) {
+        const uint16_t v = uint16_t(row[1 + i] << 8 | row[2 + i]);
+        std::memcpy(target + i, &v, 2);
+      }
+    }
+  }
+  return DirectRead{std::move(image), {}, false, {}};
+}
+
+DirectRead readPngFile(const std::string& path, const ReadContext& context) {
+  DirectRead quick = readPngQuickly(path, context);
+  if (!quick.declined) return quick;
+  return readPngWithLibpng(path, context);
 }
 
 }  // namespace orichalcumite

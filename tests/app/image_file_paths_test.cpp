@@ -201,6 +201,60 @@ TEST(DirectPng, theParallelCompressorMatchesTheSerialOneAndTheFilteredRows) {
   EXPECT_EQ(inflated, expected);
 }
 
+TEST(DirectPng, theQuickReaderMatchesLibpngOnFilesFromBothWriters) {
+  testing::ScratchDir dir;
+  int n = 0;
+  for (const Layout& layout : directLayouts()) {
+    if (std::string(layout.extension) != ".png") continue;
+    SCOPED_TRACE(describe(layout));
+    const Image image = photo(301, 67, layout.channels, layout.alpha, layout.type, unsigned(++n));
+    std::string error;
+    // Our writer uses one filter; the general library's chooses among all five row by row.
+    const std::string ours = dir.file("ours" + std::to_string(n) + ".png");
+    const std::string theirs = dir.file("theirs" + std::to_string(n) + ".png");
+    ASSERT_TRUE(writeImageFile(ours, image, &error)) << error;
+    ASSERT_TRUE(writeWithGeneralLibrary(theirs, image, &error)) << error;
+    for (const std::string& path : {ours, theirs}) {
+      const ReadContext context{std::filesystem::file_size(path), nullptr};
+      DirectRead quick = readPngQuickly(path, context);
+      DirectRead reference = readPngWithLibpng(path, context);
+      ASSERT_TRUE(quick.image) << path << " declined " << quick.declined;
+      ASSERT_TRUE(reference.image) << reference.failure.message();
+      EXPECT_EQ(*quick.image, *reference.image) << path;
+      EXPECT_EQ(*quick.image, image) << path;
+    }
+  }
+}
+
+TEST(DirectPng, eachFilterIsUndoneAsTheFormatDefinesIt) {
+  // Two rows of three-byte pixels; each filter applied by its definition, then undone.
+  const size_t bpp = 3, width = 12;
+  std::mt19937 random(11);
+  std::vector<uint8_t> above(width), row(width);
+  for (auto& v : above) v = uint8_t(random());
+  for (auto& v : row) v = uint8_t(random());
+  const auto predictor = [&](int filter, size_t i) -> int {
+    const int a = i >= bpp ? row[i - bpp] : 0, b = above[i], c = i >= bpp ? above[i - bpp] : 0;
+    switch (filter) {
+      case 1: return a;
+      case 2: return b;
+      case 3: return (a + b) / 2;
+      case 4: {
+        const int p = a + b - c, pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
+        return pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
+      }
+      default: return 0;
+    }
+  };
+  for (int filter = 0; filter <= 4; ++filter) {
+    std::vector<uint8_t> coded(width);
+    for (size_t i = 0; i < width; ++i) coded[i] = uint8_t(row[i] - predictor(filter, i));
+    ASSERT_TRUE(unfilterPngRow(filter, coded.data(), above.data(), width, bpp));
+    EXPECT_EQ(coded, row) << "filter " << filter;
+  }
+  EXPECT_FALSE(unfilterPngRow(5, row.data(), above.data(), width, bpp));
+}
+
 TEST(DirectPnm, headersAreParsedWithCommentsAndRefusedWhenImpossible) {
   struct Case {
     std::string text;
