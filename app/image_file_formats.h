@@ -88,4 +88,9 @@ DirectRead readTiffFile(const std::string& path, const ReadContext& context);
 Status tiffCanHold(const Image& image);
 Status writeTiffFile(const Image& image, BufferedOutput& out, const std::atomic<bool>* cancel);
 
+// JPEG: 8-bit grey or RGB.
+DirectRead readJpegFile(const std::string& path, const ReadContext& context);
+Status jpegCanHold(const Image& image);
+Status writeJpegFile(const Image& image, BufferedOutput& out, const std::atomic<bool>* cancel);
+
 }  // namespace orichalcumite

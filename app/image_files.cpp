@@ -1,7 +1,7 @@
-// Image files: the common formats on direct paths of their own (app/*_file.cpp); every other
-// format, and any file a direct reader declines, through the general image-file library, a
-// companion shared object opened with dlopen the first time it is needed, so that a plain run
-// never loads the imaging library and starts in milliseconds.
+// Image files: the common formats (PNG, TIFF, JPEG, PNM) on direct paths of their own
+// (app/*_file.cpp); every other format, and any file a direct reader declines, through the general
+// image-file library, a companion shared object opened with dlopen the first time it is needed, so
+// that a plain run never loads the imaging library and starts in milliseconds.
 #include "app/image_files.h"
 
 #include <dlfcn.h>
@@ -212,6 +212,7 @@ DirectRead readDirectly(const std::string& path, const ReadContext& context) {
     case ImageFileFormat::png: return readPngFile(path, context);
     case ImageFileFormat::tiff: return readTiffFile(path, context);
     case ImageFileFormat::pnm: return readPnmFile(path, context);
+    case ImageFileFormat::jpeg: return readJpegFile(path, context);
     default: return DirectRead::decline();
   }
 }
@@ -379,6 +380,10 @@ bool writeImageFileVia(const std::string& path, const Image& image, std::string*
     case ImageFileFormat::pnm:
       canHold = pnmCanHold;
       write = writePnmFile;
+      break;
+    case ImageFileFormat::jpeg:
+      canHold = jpegCanHold;
+      write = writeJpegFile;
       break;
     default: break;
   }
