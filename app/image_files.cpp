@@ -76,7 +76,9 @@ Result<ImageFilesLibrary> imageFilesLibrary() {
     return Status(
         StatusCode::notFound,
         what + " is missing (set " + std::string(kImageFilesLibraryVariable) + " to name it)");
-  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  // Lazy binding: the imaging library and its many dependencies hold tens of thousands of
+  // functions, of which a run calls a few hundred.
+  void* handle = dlopen(path.c_str(), RTLD_LAZY | RTLD_LOCAL);
   if (!handle) {
     const char* reason = dlerror();
     std::string line = reason ? reason : "unknown reason";

@@ -140,7 +140,8 @@ struct TiffMessages {
   std::string error;
 };
 
-int onTiffError(TIFF*, void* user, const char*, const char* format, va_list args) {
+__attribute__((format(printf, 4, 0))) int onTiffError(TIFF*, void* user, const char*,
+                                                      const char* format, va_list args) {
   auto* messages = static_cast<TiffMessages*>(user);
   if (messages->error.empty()) {
     char text[256];
