@@ -269,6 +269,9 @@ DirectRead readPngWithLibpng(const std::string& path, const ReadContext& context
   DirectRead declined = DirectRead::decline();
   Status refused;
   bool decline = false;
+  // Row pointers for one band; declared here because libpng may jump out of the loop below,
+  // past the destructor of anything declared in it.
+  std::vector<png_bytep> rows;
   reader.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &state, onPngError, onPngWarning);
   if (!reader.png) return DirectRead::fail(StatusCode::ioError, "not enough memory");
   reader.info = png_create_info_struct(reader.png);
@@ -301,8 +304,9 @@ DirectRead readPngWithLibpng(const std::string& path, const ReadContext& context
       if (depth == 16) png_set_swap(reader.png);  // our samples are in the machine's order
       png_read_update_info(reader.png, reader.info);
       const size_t rowBytes = image->rowBytes();
-      const int bandRows = int(std::max<size_t>(1, kBandBytes / rowBytes));
-      std::vector<png_bytep> rows(static_cast<size_t>(bandRows));
+      const int bandRows = int(
+          std::min<size_t>(size_t(image->height()), std::max<size_t>(1, kBandBytes / rowBytes)));
+      rows.resize(size_t(bandRows));
       for (int row = 0; row < image->height(); row += bandRows) {
         if (isSet(context.cancel)) {
           refused = Status(StatusCode::cancelled, "cancelled");
@@ -422,11 +426,17 @@ DirectRead readPngQuickly(const std::string& path, const ReadContext& context) {
   if (!compressed.data()) return DirectRead::decline();
   std::vector<uint8_t> other;
   bool seenHeader = false, seenData = false, dataEnded = false, ended = false;
+  uint64_t consumed = 8;  // bytes of the file read so far
   while (!ended) {
     uint8_t head[8];
     if (std::fread(head, 1, 8, file.get()) != 8) return DirectRead::decline();
     const uint32_t length = bigEndian32(head);
-    if (length > 0x7fffffff) return DirectRead::decline();
+    // A chunk longer than the rest of the file is damage, found before anything is allocated.
+    consumed += 8;
+    if (length > 0x7fffffff ||
+        uint64_t(length) + 4 > context.fileBytes - std::min(context.fileBytes, consumed))
+      return DirectRead::decline();
+    consumed += uint64_t(length) + 4;
     const std::string type(reinterpret_cast<const char*>(head + 4), 4);
     const bool isData = type == "IDAT";
     if (isData && (dataEnded || !seenHeader)) return DirectRead::decline();

@@ -155,6 +155,18 @@ TEST(DirectImageFiles, unusualFilesGoToTheGeneralLibraryAndDamagedOnesAreRefused
   const auto cut = readImageFile(dir.file("cut.jpg"), &error);
   ASSERT_TRUE(cut) << error;
   EXPECT_EQ(cut, readWithGeneralLibrary(dir.file("cut.jpg"), &error));
+  // A chunk that claims nearly 2 GB in a file of a few dozen bytes: refused before anything
+  // of that size is allocated.
+  {
+    const std::string ihdr("\0\0\0\5\0\0\0\3\x08\0\0\0\0", 13);
+    std::string bytes = std::string("\x89PNG\r\n\x1a\n", 8) + pngChunk("IHDR", ihdr);
+    bytes += std::string("\x7f\xff\xff\xf0tEXtshort", 13);
+    std::ofstream(dir.file("long.png"), std::ios::binary) << bytes;
+    const ReadContext context{bytes.size(), nullptr};
+    EXPECT_TRUE(readPngQuickly(dir.file("long.png"), context).declined);
+    EXPECT_FALSE(readImageFile(dir.file("long.png"), &error));
+    EXPECT_FALSE(error.empty());
+  }
   std::ofstream(dir.file("noise.tif"), std::ios::binary) << std::string("II*\0", 4) << "noise!!!";
   EXPECT_FALSE(readImageFile(dir.file("noise.tif"), &error));
   EXPECT_NE(error.find("noise.tif"), std::string::npos) << error;
