@@ -1,29 +1,35 @@
+// Image files: the common formats (PNG, TIFF, JPEG, PNM) on direct paths of their own
+// (app/*_file.cpp); every other format, and any file a direct reader declines, through the general
+// image-file library, a companion shared object opened with dlopen the first time it is needed, so
+// that a plain run never loads the imaging library and starts in milliseconds.
 #include "app/image_files.h"
 
-#include <OpenImageIO/filesystem.h>
-#include <OpenImageIO/imageio.h>
-#include <fcntl.h>
+#include <dlfcn.h>
 #include <unistd.h>
 
 #include <strings.h>
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <limits>
+#include <map>
 #include <mutex>
 
+#include "app/buffered_output.h"
+#include "app/detail/image_files_abi.h"
 #include "app/host_pixels.h"
+#include "app/image_file_formats.h"
+#include "base/companion_library.h"
 #include "base/replace_file.h"
 
 namespace orichalcumite {
 namespace {
 
-constexpr size_t kMaxMessageLength = 200;
-
-// Pixels are read and written in bands of about this many bytes, and a cancel is looked at
-// between bands: a band of a large PNG takes a few tens of milliseconds.
-constexpr size_t kBandBytes = size_t(2) << 20;
+// Tests and unusual installations name the general image-file library here instead of the one
+// beside the program.
+constexpr const char* kImageFilesLibraryVariable = "ORICHALCUMITE_IMAGE_FILES_LIBRARY";
 
 // Deflate packs at most about 1032 to 1, LZW a few thousand to one per channel; no format we
 // read does much better on real data. Images below the floor are cheap enough to try anyway.
@@ -36,70 +42,6 @@ const std::atomic<bool>* cancelFlagOr(const std::atomic<bool>* given) {
   return given ? given : gInterruptFlag.load();
 }
 
-bool isSet(const std::atomic<bool>* flag) { return flag && flag->load(std::memory_order_relaxed); }
-
-// OpenImageIO's messages may span lines and repeat themselves; ours are one short line each.
-std::string oneLine(std::string text) {
-  for (char& c : text)
-    if (c == '\n' || c == '\r') c = ' ';
-  while (!text.empty() && text.back() == ' ') text.pop_back();
-  if (text.size() > kMaxMessageLength) text = text.substr(0, kMaxMessageLength) + "...";
-  return text.empty() ? "unknown error" : text;
-}
-
-// Some format libraries print their own diagnostics on stderr before OpenImageIO hands us the
-// same failure; the program reports it once, in its own words. Silences stderr while alive.
-class QuietStderr {
- public:
-  QuietStderr() {
-    std::fflush(stderr);
-    saved_ = dup(STDERR_FILENO);
-    const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
-    if (saved_ >= 0 && null >= 0) dup2(null, STDERR_FILENO);
-    if (null >= 0) close(null);
-  }
-  ~QuietStderr() {
-    std::fflush(stderr);
-    if (saved_ >= 0) {
-      dup2(saved_, STDERR_FILENO);
-      close(saved_);
-    }
-  }
-  QuietStderr(const QuietStderr&) = delete;
-  QuietStderr& operator=(const QuietStderr&) = delete;
-
- private:
-  int saved_ = -1;
-};
-
-SampleType sampleTypeOf(OIIO::TypeDesc format) {
-  switch (format.basetype) {
-    case OIIO::TypeDesc::UINT8:
-    case OIIO::TypeDesc::INT8: return SampleType::uint8;
-    case OIIO::TypeDesc::HALF:
-    case OIIO::TypeDesc::FLOAT:
-    case OIIO::TypeDesc::DOUBLE: return SampleType::float32;
-    default: return SampleType::uint16;
-  }
-}
-
-OIIO::TypeDesc typeDescOf(SampleType type) {
-  switch (type) {
-    case SampleType::uint8: return OIIO::TypeDesc::UINT8;
-    case SampleType::uint16: return OIIO::TypeDesc::UINT16;
-    case SampleType::float32: return OIIO::TypeDesc::FLOAT;
-  }
-  return OIIO::TypeDesc::UINT8;
-}
-
-std::unique_ptr<OIIO::ImageInput> openForReading(const std::string& path, std::string* error) {
-  OIIO::ImageSpec config;
-  config.attribute("oiio:UnassociatedAlpha", 1);
-  auto in = OIIO::ImageInput::open(path, &config);
-  if (!in && error) *error = "cannot read " + path + ": " + oneLine(OIIO::geterror());
-  return in;
-}
-
 uint64_t physicalMemoryBytes() {
   const long pages = sysconf(_SC_PHYS_PAGES);
   const long pageSize = sysconf(_SC_PAGESIZE);
@@ -107,102 +49,192 @@ uint64_t physicalMemoryBytes() {
   return uint64_t(pages) * uint64_t(pageSize);
 }
 
-// The first `channels` channels of the whole image, in bands, into `image` (which has the
-// file's size). Stops with "cancelled" when `cancel` is set between two bands.
-Status readPixels(OIIO::ImageInput& in, Image& image, const std::atomic<bool>* cancel) {
-  const OIIO::ImageSpec& spec = in.spec();
-  const OIIO::TypeDesc type = typeDescOf(image.type());
-  const size_t rowBytes = image.rowBytes();
-  int bandRows = static_cast<int>(std::max<size_t>(1, kBandBytes / rowBytes));
-  const bool tiled = spec.tile_width > 0;
-  // Tiled files are read a whole row of tiles at a time.
-  if (tiled) {
-    const int tileRows = std::max(1, spec.tile_height);
-    bandRows = (bandRows + tileRows - 1) / tileRows * tileRows;
-  }
-  for (int row = 0; row < image.height(); row += bandRows) {
-    if (isSet(cancel)) return {StatusCode::cancelled, "cancelled"};
-    const int end = std::min(image.height(), row + bandRows);
-    uint8_t* band = image.data() + size_t(row) * rowBytes;
-    const bool ok =
-        tiled ? in.read_tiles(0, 0, spec.x, spec.x + spec.width, spec.y + row, spec.y + end, spec.z,
-                              spec.z + 1, 0, image.channels(), type, band)
-              : in.read_scanlines(0, 0, spec.y + row, spec.y + end, spec.z, 0, image.channels(),
-                                  type, band);
-    if (!ok) return {StatusCode::damagedData, oneLine(in.geterror())};
-  }
-  return Status::success();
-}
-
-// Refuses an image whose header claims more than the file or the machine can hold.
-Status checkFileCanHold(const std::string& path, const OIIO::ImageSpec& spec, int channels,
-                        SampleType type) {
+uint64_t fileSizeOf(const std::string& path) {
   std::error_code ec;
-  const uintmax_t fileBytes = std::filesystem::file_size(path, ec);
-  const uint64_t imageBytes = uint64_t(std::max(spec.width, 0)) *
-                              uint64_t(std::max(spec.height, 0)) * uint64_t(channels) *
-                              sampleSize(type);
-  return checkDeclaredImageSize(imageBytes,
-                                ec ? std::numeric_limits<uint64_t>::max() : uint64_t(fileBytes),
-                                physicalMemoryBytes());
+  const uintmax_t bytes = std::filesystem::file_size(path, ec);
+  return ec ? std::numeric_limits<uint64_t>::max() : uint64_t(bytes);
 }
 
-bool isAlphaName(const std::string& name) {
-  return strcasecmp(name.c_str(), "A") == 0 || strcasecmp(name.c_str(), "alpha") == 0;
-}
+// ---------------------------------------------------------------------------------------------
+// The general library
 
-// OpenImageIO keeps complaints about data that ended early after a read that still gave a
-// whole image (the rest then comes out grey); the reader hears about them as a warning.
-void warnAboutLateComplaints(const std::string& path, const std::string& complaint) {
-  if (complaint.empty()) return;
-  std::fprintf(stderr, "orichalcumite: warning: %s may be damaged: %s\n", path.c_str(),
-               oneLine(complaint).c_str());
-}
-
-// Hands everything a format library writes to the temporary file, so that every byte is
-// checked. The first failure is kept and reported once the library is done; the library itself
-// is told that all went well, because some libraries end the process when their output fails.
-class CheckedOutput final : public OIIO::Filesystem::IOProxy {
- public:
-  explicit CheckedOutput(TemporaryFile& file) : IOProxy(file.path(), Write), file_(file) {}
-
-  const char* proxytype() const override { return "checked file"; }
-  size_t write(const void* buf, size_t size) override {
-    pwrite(buf, size, m_pos);
-    m_pos += int64_t(size);
-    return size;
-  }
-  size_t pwrite(const void* buf, size_t size, int64_t offset) override {
-    std::lock_guard lock(mutex_);
-    end_ = std::max(end_, uint64_t(offset) + size);
-    if (status_.ok() && !discarding_)
-      status_ = file_.writeAt(uint64_t(offset), {static_cast<const char*>(buf), size});
-    return size;
-  }
-  size_t size() const override {
-    std::lock_guard lock(mutex_);
-    return size_t(end_);
-  }
-
-  // From now on nothing more reaches the file: used when the file will not be kept.
-  void discard() {
-    std::lock_guard lock(mutex_);
-    discarding_ = true;
-  }
-  Status status() const {
-    std::lock_guard lock(mutex_);
-    return status_;
-  }
-
- private:
-  TemporaryFile& file_;
-  mutable std::mutex mutex_;
-  uint64_t end_ = 0;
-  bool discarding_ = false;
-  Status status_;
+struct ImageFilesLibrary {
+  OrichalcumiteReadImageFileFn read = nullptr;
+  OrichalcumiteWriteImageFileFn write = nullptr;
 };
 
+// Opens the library on first use and keeps it loaded: the imaging library keeps threads and
+// caches that must not be unmapped under them.
+Result<ImageFilesLibrary> imageFilesLibrary() {
+  static std::mutex mutex;
+  static std::map<std::string, ImageFilesLibrary> opened;
+  const std::lock_guard<std::mutex> lock(mutex);
+  const std::string path = companionLibraryPath(kImageFilesLibraryName, kImageFilesLibraryVariable);
+  if (auto it = opened.find(path); it != opened.end()) return it->second;
+  const std::string what = "the image-file library " + path;
+  if (::access(path.c_str(), F_OK) != 0)
+    return Status(
+        StatusCode::notFound,
+        what + " is missing (set " + std::string(kImageFilesLibraryVariable) + " to name it)");
+  // Lazy binding: the imaging library and its many dependencies hold tens of thousands of
+  // functions, of which a run calls a few hundred.
+  void* handle = dlopen(path.c_str(), RTLD_LAZY | RTLD_LOCAL);
+  if (!handle) {
+    const char* reason = dlerror();
+    std::string line = reason ? reason : "unknown reason";
+    std::replace(line.begin(), line.end(), '\n', ' ');
+    return Status(StatusCode::ioError, what + " cannot be loaded: " + line);
+  }
+  const auto version =
+      reinterpret_cast<OrichalcumiteImageFilesVersionFn>(dlsym(handle, kImageFilesVersionSymbol));
+  ImageFilesLibrary library;
+  library.read =
+      reinterpret_cast<OrichalcumiteReadImageFileFn>(dlsym(handle, kReadImageFileSymbol));
+  library.write =
+      reinterpret_cast<OrichalcumiteWriteImageFileFn>(dlsym(handle, kWriteImageFileSymbol));
+  if (!version || !library.read || !library.write) {
+    dlclose(handle);
+    return Status(StatusCode::ioError, what + " is not an image-file library");
+  }
+  if (version() != ORICHALCUMITE_IMAGE_FILES_ABI) {
+    const int found = version();
+    dlclose(handle);
+    return Status(StatusCode::ioError, what + " is version " + std::to_string(found) +
+                                           " but this program needs version " +
+                                           std::to_string(ORICHALCUMITE_IMAGE_FILES_ABI));
+  }
+  opened.emplace(path, library);
+  return library;
+}
+
+SampleType sampleTypeOfCode(int code) {
+  return code == 0 ? SampleType::uint8 : code == 1 ? SampleType::uint16 : SampleType::float32;
+}
+int codeOfSampleType(SampleType type) {
+  return type == SampleType::uint8 ? 0 : type == SampleType::uint16 ? 1 : 2;
+}
+
+void copyText(const std::string& text, char* out, size_t outBytes) {
+  if (!out || outBytes == 0) return;
+  const size_t n = std::min(text.size(), outBytes - 1);
+  std::memcpy(out, text.data(), n);
+  out[n] = '\0';
+}
+
+// What the program lends the library during one call.
+struct LibraryCall {
+  ReadContext read;
+  std::optional<Image> image;
+  BufferedOutput* output = nullptr;
+};
+
+uint8_t* pixelsForLibrary(void* context, const OrichalcumiteImageShape* shape, char* error,
+                          size_t errorBytes) {
+  auto* call = static_cast<LibraryCall*>(context);
+  if (!shape || shape->sampleType < 0 || shape->sampleType > 2) {
+    copyText("the image has an unknown shape", error, errorBytes);
+    return nullptr;
+  }
+  Status why;
+  call->image = imageForFile(shape->width, shape->height, shape->channels, shape->hasAlpha != 0,
+                             sampleTypeOfCode(shape->sampleType), call->read, &why);
+  if (!call->image) {
+    copyText(why.message(), error, errorBytes);
+    return nullptr;
+  }
+  return call->image->data();
+}
+
+int cancelledForLibrary(void* context) {
+  return isSet(static_cast<LibraryCall*>(context)->read.cancel) ? 1 : 0;
+}
+
+void writeAtForLibrary(void* context, uint64_t offset, const void* data, size_t size) {
+  auto* call = static_cast<LibraryCall*>(context);
+  if (call->output) call->output->writeAt(offset, {static_cast<const char*>(data), size});
+}
+
+OrichalcumiteImageFileCalls callsFor(LibraryCall& call) {
+  return {&call, pixelsForLibrary, cancelledForLibrary, writeAtForLibrary};
+}
+
+void warnAboutDamage(const std::string& path, const std::string& complaint) {
+  if (complaint.empty()) return;
+  std::string line = complaint;
+  std::replace(line.begin(), line.end(), '\n', ' ');
+  if (line.size() > 200) line = line.substr(0, 200) + "...";
+  std::fprintf(stderr, "orichalcumite: warning: %s may be damaged: %s\n", path.c_str(),
+               line.c_str());
+}
+
+// Reads through the general library: an image, or for a selection (`selectionWidth` > 0) the
+// file's grey or RGB without alpha. Full messages in `*error`.
+std::optional<Image> readWithLibrary(const std::string& path, int selectionWidth,
+                                     int selectionHeight, const ReadContext& context,
+                                     std::string* error) {
+  Result<ImageFilesLibrary> library = imageFilesLibrary();
+  if (!library) {
+    if (error) *error = "cannot read " + path + ": " + library.message();
+    return std::nullopt;
+  }
+  LibraryCall call;
+  call.read = context;
+  const OrichalcumiteImageFileCalls calls = callsFor(call);
+  char why[1024] = {};
+  char warning[512] = {};
+  const int result = library->read(path.c_str(), selectionWidth, selectionHeight, &calls, why,
+                                   sizeof why, warning, sizeof warning);
+  if (result != kOrichalcumiteFilesOk || !call.image) {
+    if (error) *error = result == kOrichalcumiteFilesCancelled ? "cancelled" : std::string(why);
+    return std::nullopt;
+  }
+  warnAboutDamage(path, warning);
+  return std::move(call.image);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The direct paths
+
+// The first bytes of the file, or the system's reason why it cannot be opened.
+Result<std::vector<uint8_t>> firstBytes(const std::string& path) {
+  std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
+  if (!file) return Status(StatusCode::ioError, std::strerror(errno));
+  std::vector<uint8_t> bytes(16);
+  bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file.get()));
+  return bytes;
+}
+
+DirectRead readDirectly(const std::string& path, const ReadContext& context) {
+  Result<std::vector<uint8_t>> start = firstBytes(path);
+  // A file that cannot even be opened is reported as such, with no library involved.
+  if (!start) return DirectRead::fail(start.status().code(), start.message());
+  // A directory opens but cannot be read; the general library says what it makes of it.
+  if (std::filesystem::is_directory(path)) return DirectRead::decline();
+  switch (formatOfContents(*start)) {
+    case ImageFileFormat::png: return readPngFile(path, context);
+    case ImageFileFormat::tiff: return readTiffFile(path, context);
+    case ImageFileFormat::pnm: return readPnmFile(path, context);
+    case ImageFileFormat::jpeg: return readJpegFile(path, context);
+    default: return DirectRead::decline();
+  }
+}
+
+// The image without its alpha and with at most three channels: what a selection is made from.
+Image selectionChannels(const Image& image) {
+  const int channels = image.colourChannels() >= 3 ? 3 : 1;
+  if (channels == image.channels()) return image;
+  Image out = *Image::make(image.width(), image.height(), channels, false, image.type());
+  const size_t bps = sampleSize(image.type());
+  const size_t from = size_t(image.channels()) * bps;
+  const size_t to = size_t(channels) * bps;
+  for (size_t i = 0; i < image.pixelCount(); ++i)
+    std::memcpy(out.data() + i * to, image.data() + i * from, to);
+  return out;
+}
+
 }  // namespace
+
+// ---------------------------------------------------------------------------------------------
 
 void setInterruptFlag(const std::atomic<bool>* flag) { gInterruptFlag.store(flag); }
 
@@ -221,170 +253,189 @@ Status checkDeclaredImageSize(uint64_t imageBytes, uint64_t fileBytes, uint64_t 
   return Status::success();
 }
 
+std::optional<Image> imageForFile(int width, int height, int channels, bool hasAlpha,
+                                  SampleType type, const ReadContext& context, Status* why) {
+  const uint64_t imageBytes = uint64_t(std::max(width, 0)) * uint64_t(std::max(height, 0)) *
+                              uint64_t(std::max(channels, 0)) * sampleSize(type);
+  if (Status fits = checkDeclaredImageSize(imageBytes, context.fileBytes, physicalMemoryBytes());
+      !fits) {
+    if (why) *why = fits;
+    return std::nullopt;
+  }
+  std::string reason;
+  auto image = Image::make(width, height, channels, hasAlpha, type, &reason);
+  if (!image && why) *why = Status(StatusCode::invalidArgument, reason);
+  return image;
+}
+
+ImageFileFormat formatOfContents(std::span<const uint8_t> bytes) {
+  const auto startsWith = [&](std::string_view magic) {
+    return bytes.size() >= magic.size() &&
+           std::memcmp(bytes.data(), magic.data(), magic.size()) == 0;
+  };
+  if (startsWith("\x89PNG\r\n\x1a\n")) return ImageFileFormat::png;
+  if (startsWith(std::string_view("II*\0", 4)) || startsWith(std::string_view("MM\0*", 4)))
+    return ImageFileFormat::tiff;
+  if (startsWith("\xff\xd8\xff")) return ImageFileFormat::jpeg;
+  if (bytes.size() >= 3 && bytes[0] == 'P' && (bytes[1] == '5' || bytes[1] == '6') &&
+      std::strchr(" \t\r\n", bytes[2]) && bytes[2] != 0)
+    return ImageFileFormat::pnm;
+  return ImageFileFormat::other;
+}
+
+ImageFileFormat formatOfName(const std::string& path) {
+  std::string extension = std::filesystem::path(path).extension().string();
+  for (char& c : extension) c = char(std::tolower(static_cast<unsigned char>(c)));
+  if (extension == ".png") return ImageFileFormat::png;
+  if (extension == ".tif" || extension == ".tiff") return ImageFileFormat::tiff;
+  if (extension == ".ppm" || extension == ".pgm" || extension == ".pnm")
+    return ImageFileFormat::pnm;
+  if (extension == ".jpg" || extension == ".jpeg" || extension == ".jpe")
+    return ImageFileFormat::jpeg;
+  return ImageFileFormat::other;
+}
+
+const char* formatName(ImageFileFormat format) {
+  switch (format) {
+    case ImageFileFormat::png: return "png";
+    case ImageFileFormat::tiff: return "tiff";
+    case ImageFileFormat::pnm: return "pnm";
+    case ImageFileFormat::jpeg: return "jpeg";
+    case ImageFileFormat::other: break;
+  }
+  return "other";
+}
+
 std::optional<Image> readImageFile(const std::string& path, std::string* error,
                                    const std::atomic<bool>* cancel) {
-  cancel = cancelFlagOr(cancel);
-  auto fail = [&](const std::string& why) -> std::optional<Image> {
-    if (error) *error = why == "cancelled" ? why : "cannot read " + path + ": " + why;
+  const ReadContext context{fileSizeOf(path), cancelFlagOr(cancel)};
+  DirectRead read = readDirectly(path, context);
+  if (read.declined) return readWithLibrary(path, 0, 0, context, error);
+  if (!read.image) {
+    if (error)
+      *error = read.failure.code() == StatusCode::cancelled
+                   ? "cancelled"
+                   : "cannot read " + path + ": " + read.failure.message();
     return std::nullopt;
-  };
-  std::optional<Image> image;
-  std::string complaint;
-  {
-    QuietStderr quiet;
-    auto in = openForReading(path, error);
-    if (!in) return std::nullopt;
-    const OIIO::ImageSpec& spec = in->spec();
-    if (spec.depth > 1) return fail("volume images are not supported");
-    const int channels = spec.nchannels;
-    int alpha = spec.alpha_channel;
-    if (alpha >= channels) alpha = -1;
-    if (alpha < 0 && channels == 4) alpha = 3;
-    // Two channels are grey and alpha only when the file says so: a pair such as depth and
-    // mask, taken for grey and alpha, would be filtered wrongly and written back relabelled.
-    if (alpha < 0 && channels == 2) {
-      const std::string first = spec.channelnames.empty() ? "" : spec.channelnames[0];
-      const std::string second = spec.channelnames.size() > 1 ? spec.channelnames[1] : "";
-      if (!isAlphaName(second))
-        return fail("it has two channels (\"" + first + "\", \"" + second +
-                    "\") and the second is not an alpha; grey with alpha, RGB or RGBA is needed");
-      alpha = 1;
-    }
-    const SampleType type = sampleTypeOf(spec.format);
-    if (Status fits = checkFileCanHold(path, spec, channels, type); !fits)
-      return fail(fits.message());
-    std::string why;
-    image = Image::make(spec.width, spec.height, channels, alpha >= 0, type, &why);
-    if (!image) return fail(why);
-    if (Status read = readPixels(*in, *image, cancel); !read) return fail(read.message());
-    complaint = in->geterror();
-    // Our images keep the alpha last.
-    if (alpha >= 0 && alpha != channels - 1) {
-      const size_t bps = sampleSize(image->type());
-      uint8_t* p = image->data();
-      for (size_t i = 0; i < image->pixelCount(); ++i, p += size_t(channels) * bps) {
-        uint8_t a[4];
-        std::memcpy(a, p + size_t(alpha) * bps, bps);
-        std::memmove(p + size_t(alpha) * bps, p + size_t(alpha + 1) * bps,
-                     size_t(channels - 1 - alpha) * bps);
-        std::memcpy(p + size_t(channels - 1) * bps, a, bps);
-      }
-    }
   }
-  warnAboutLateComplaints(path, complaint);
-  return image;
+  warnAboutDamage(path, read.warning);
+  return std::move(read.image);
 }
 
 std::optional<std::vector<uint8_t>> readSelectionFile(const std::string& path, int width,
                                                       int height, std::string* error,
                                                       const std::atomic<bool>* cancel) {
-  cancel = cancelFlagOr(cancel);
-  auto fail = [&](const std::string& why) -> std::optional<std::vector<uint8_t>> {
-    if (error) *error = why;
-    return std::nullopt;
-  };
+  const ReadContext context{fileSizeOf(path), cancelFlagOr(cancel)};
+  DirectRead read = readDirectly(path, context);
   std::optional<Image> mask;
-  std::string complaint;
-  {
-    QuietStderr quiet;
-    auto in = openForReading(path, error);
-    if (!in) return std::nullopt;
-    const OIIO::ImageSpec& spec = in->spec();
-    if (spec.width != width || spec.height != height || spec.depth > 1)
-      return fail("the selection " + path + " is " + std::to_string(spec.width) + " x " +
-                  std::to_string(spec.height) + " pixels but the image is " +
-                  std::to_string(width) + " x " + std::to_string(height));
-    // Colour masks count by their luminance, not by whichever channel comes first.
-    const int channels = spec.nchannels >= 3 ? 3 : 1;
-    const SampleType type = sampleTypeOf(spec.format);
-    if (Status fits = checkFileCanHold(path, spec, channels, type); !fits)
-      return fail("cannot read " + path + ": " + fits.message());
-    std::string why;
-    mask = Image::make(width, height, channels, false, type, &why);
-    if (!mask) return fail("cannot read " + path + ": " + why);
-    if (Status read = readPixels(*in, *mask, cancel); !read)
-      return fail(read.code() == StatusCode::cancelled
-                      ? read.message()
-                      : "cannot read " + path + ": " + read.message());
-    complaint = in->geterror();
+  if (read.declined) {
+    mask = readWithLibrary(path, width, height, context, error);
+    if (!mask) return std::nullopt;
+  } else if (!read.image) {
+    if (error)
+      *error = read.failure.code() == StatusCode::cancelled
+                   ? "cancelled"
+                   : "cannot read " + path + ": " + read.failure.message();
+    return std::nullopt;
+  } else {
+    if (read.image->width() != width || read.image->height() != height) {
+      if (error)
+        *error = "the selection " + path + " is " + std::to_string(read.image->width()) + " x " +
+                 std::to_string(read.image->height()) + " pixels but the image is " +
+                 std::to_string(width) + " x " + std::to_string(height);
+      return std::nullopt;
+    }
+    warnAboutDamage(path, read.warning);
+    mask = selectionChannels(*read.image);
   }
-  warnAboutLateComplaints(path, complaint);
+  // Colour masks count by their luminance, not by whichever channel comes first.
   return maskBytesFromImage(mask->channels() == 1 ? *mask : luminance(*mask));
 }
 
-bool writeImageFile(const std::string& path, const Image& image, std::string* error,
-                    const std::atomic<bool>* cancel) {
+namespace {
+
+bool writeImageFileVia(const std::string& path, const Image& image, std::string* error,
+                       const std::atomic<bool>* cancel, bool generalLibrary) {
   cancel = cancelFlagOr(cancel);
   auto fail = [&](const std::string& why) {
     if (error) *error = "cannot write " + path + ": " + why;
     return false;
   };
-  QuietStderr quiet;
-  // Declared in this order so that the writer, which may still write while it is destroyed,
-  // goes before the proxy and the proxy before the file.
   auto temp = TemporaryFile::create(path);
   if (!temp) {
     if (error) *error = temp.message();
     return false;
   }
-  std::unique_ptr<CheckedOutput> proxy;
-  auto out = OIIO::ImageOutput::create(path);
-  if (!out) return fail(oneLine(OIIO::geterror()));
-  const std::string format = out->format_name();
-  if (image.hasAlpha() && !out->supports("alpha"))
-    return fail("the " + format + " format cannot hold an alpha channel");
-
-  const OIIO::TypeDesc type = typeDescOf(image.type());
-  OIIO::ImageSpec spec(image.width(), image.height(), image.channels(), type);
-  spec.channelnames.clear();
-  if (image.isGrey()) {
-    spec.channelnames.push_back("Y");
+  BufferedOutput output(*temp);
+  const ImageFileFormat format = generalLibrary ? ImageFileFormat::other : formatOfName(path);
+  Status (*canHold)(const Image&) = nullptr;
+  Status (*write)(const Image&, BufferedOutput&, const std::atomic<bool>*) = nullptr;
+  switch (format) {
+    case ImageFileFormat::png:
+      canHold = pngCanHold;
+      write = writePngFile;
+      break;
+    case ImageFileFormat::tiff:
+      canHold = tiffCanHold;
+      write = writeTiffFile;
+      break;
+    case ImageFileFormat::pnm:
+      canHold = pnmCanHold;
+      write = writePnmFile;
+      break;
+    case ImageFileFormat::jpeg:
+      canHold = jpegCanHold;
+      write = writeJpegFile;
+      break;
+    default: break;
+  }
+  if (write) {
+    if (Status fits = canHold(image); !fits) return fail(fits.message());
+    if (Status written = write(image, output, cancel); !written) {
+      output.discard();
+      return fail(written.message());
+    }
   } else {
-    spec.channelnames.insert(spec.channelnames.end(), {"R", "G", "B"});
-  }
-  if (image.hasAlpha()) spec.channelnames.push_back("A");
-  spec.alpha_channel = image.hasAlpha() ? image.channels() - 1 : -1;
-  spec.attribute("oiio:UnassociatedAlpha", 1);
-  // zlib level 4 writes a large picture in well under half the time of the default 6, for
-  // files about 5 % larger.
-  spec.attribute("png:compressionLevel", 4);
-
-  // The few formats that cannot write through a proxy write the file by name; for those only
-  // the format library checks its writes.
-  proxy = std::make_unique<CheckedOutput>(*temp);
-  if (!out->supports("ioproxy") || !out->set_ioproxy(proxy.get())) proxy.reset();
-  auto abandon = [&](const std::string& why) {
-    if (proxy) proxy->discard();
-    out->close();
-    return fail(why);
-  };
-  if (!out->open(temp->path(), spec)) return abandon(oneLine(out->geterror()));
-  // A format that cannot hold the depth or the channels quietly changes them when opened.
-  if (out->spec().format != type)
-    return abandon("the " + format + " format cannot hold " + sampleTypeName(image.type()) +
-                   " samples");
-  if (out->spec().nchannels != image.channels())
-    return abandon("the " + format + " format cannot hold " + std::to_string(image.channels()) +
-                   " channels");
-  const size_t rowBytes = image.rowBytes();
-  const int bandRows = static_cast<int>(std::max<size_t>(1, kBandBytes / rowBytes));
-  for (int row = 0; row < image.height(); row += bandRows) {
-    if (isSet(cancel)) return abandon("cancelled");
-    const int end = std::min(image.height(), row + bandRows);
-    if (!out->write_scanlines(row, end, 0, type, image.data() + size_t(row) * rowBytes))
-      return abandon(oneLine(out->geterror()));
-  }
-  if (!out->close()) return fail(oneLine(out->geterror()));
-  if (proxy) {
-    if (Status written = proxy->status(); !written) {
-      if (error) *error = written.message();
+    Result<ImageFilesLibrary> library = imageFilesLibrary();
+    if (!library) return fail(library.message());
+    LibraryCall call;
+    call.read.cancel = cancel;
+    call.output = &output;
+    const OrichalcumiteImageFileCalls calls = callsFor(call);
+    const OrichalcumiteImageShape shape{image.width(), image.height(), image.channels(),
+                                        image.hasAlpha() ? 1 : 0, codeOfSampleType(image.type())};
+    char why[1024] = {};
+    if (library->write(path.c_str(), temp->path().c_str(), &shape, image.data(), &calls, why,
+                       sizeof why) != kOrichalcumiteFilesOk) {
+      output.discard();
+      if (error) *error = why;
       return false;
     }
+  }
+  if (Status written = output.flush(); !written) {
+    if (error) *error = written.message();
+    return false;
   }
   if (isSet(cancel)) return fail("cancelled");
   const Status committed = temp->commit();
   if (!committed && error) *error = committed.message();
   return committed.ok();
+}
+
+}  // namespace
+
+bool writeImageFile(const std::string& path, const Image& image, std::string* error,
+                    const std::atomic<bool>* cancel) {
+  return writeImageFileVia(path, image, error, cancel, false);
+}
+
+std::optional<Image> readWithGeneralLibrary(const std::string& path, std::string* error) {
+  const ReadContext context{fileSizeOf(path), cancelFlagOr(nullptr)};
+  return readWithLibrary(path, 0, 0, context, error);
+}
+
+bool writeWithGeneralLibrary(const std::string& path, const Image& image, std::string* error) {
+  return writeImageFileVia(path, image, error, nullptr, true);
 }
 
 }  // namespace orichalcumite

@@ -4,7 +4,7 @@
 # repository. A crash leaves its input in the scratch folder named at the end, and fails.
 # Usage: scripts/fuzz.sh NAME SECONDS [extra libFuzzer flags]
 #   NAME is a folder of fuzz/corpus/: action_file, descriptor, image_file, selection_file,
-#   module_pipl, thumbnail_record, settings_file, key_file.
+#   direct_image_file, module_pipl, thumbnail_record, settings_file, key_file.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 if [ $# -lt 2 ]; then

@@ -17,6 +17,8 @@ packages=(
   nlohmann-json3-dev
   libjpeg62-turbo-dev libglib2.0-dev
   libcairo2-dev libpng-dev
+  # The program's direct TIFF and PNG paths.
+  libtiff-dev zlib1g-dev libdeflate-dev
   libimage-exiftool-perl
   python3
   python3-psd-tools imagemagick
