@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/image.h"
+#include "base/large_block.h"
 
 namespace orichalcumite {
 
@@ -22,12 +23,17 @@ uint16_t hostFromFile16(uint16_t fileValue);
 uint16_t fileFromHost16(uint16_t hostValue);
 
 // Interleaved planes of a whole document in host units, `planes` samples per pixel.
+// Bytes of a whole plane set or mask: large blocks backed by huge pages that arrive
+// zero-filled, so that making a plane set of a large image costs a few hundred page faults
+// rather than tens of thousands.
+using HostBytes = std::vector<uint8_t, LargeBlockAllocator<uint8_t>>;
+
 struct HostPlanes {
   int width = 0;
   int height = 0;
   int planes = 0;
   SampleType type = SampleType::uint8;
-  std::vector<uint8_t> bytes;
+  HostBytes bytes;
 
   size_t pixelBytes() const { return size_t(planes) * sampleSize(type); }
   size_t rowBytes() const { return size_t(width) * pixelBytes(); }

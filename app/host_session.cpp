@@ -331,15 +331,19 @@ std::unique_ptr<HostSession> HostSession::create(ps::PluginMainProc entry, Image
       }
     }
     s.dest_ = s.source_;
-    std::vector<uint8_t> mask;
+    HostBytes mask;
     if (filterCase == 2) mask.assign(selection.begin(), selection.end());
     // A layer whose transparency the host protects: without a selection the mask is its
     // coverage, which the bevel follows; with one, the selection alone, which the bevel follows
     // and the result is blended by. The alpha, kept as it was, applies the coverage once.
-    if (filterCase == 6) mask = alphaBytes(image);
+    if (filterCase == 6) {
+      const std::vector<uint8_t> alpha = alphaBytes(image);
+      mask.assign(alpha.begin(), alpha.end());
+    }
     if (filterCase == 7) {
       mask.assign(selection.begin(), selection.end());
-      s.resultMask_ = multiplyMasks(selection, alphaBytes(image));
+      const std::vector<uint8_t> both = multiplyMasks(selection, alphaBytes(image));
+      s.resultMask_.assign(both.begin(), both.end());
     } else {
       s.resultMask_ = mask;
     }

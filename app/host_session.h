@@ -174,7 +174,7 @@ class HostSession {
   // Where the result may land, one byte per pixel (empty: everywhere): the mask, except that a
   // layer with protected transparency and a selection also keeps its fully transparent pixels,
   // whose colours nobody sees and whose defringed stand-ins must not land.
-  std::vector<uint8_t> resultMask_;
+  HostBytes resultMask_;
 
   std::optional<Descriptor> descriptor_;
   ps::Handle givenDescriptor_ = nullptr;

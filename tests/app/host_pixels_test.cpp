@@ -110,11 +110,11 @@ TEST(Defringe, transparentPixelsTakeTheMeanOfTheirColouredNeighbours) {
   defringe(planes, transparent);
   // Ring 1: (1,0) and (1,1) see both corners: 30; (0,1) sees 10; (2,1) sees 50.
   // Ring 2: (0,2) sees (0,1) 10 and (1,1) 30: 20; (1,2) sees 10, 30, 50: 30; (2,2): 40.
-  EXPECT_EQ(planes.bytes, (std::vector<uint8_t>{10, 30, 50, 10, 30, 50, 20, 30, 40}));
+  EXPECT_EQ(planes.bytes, (HostBytes{10, 30, 50, 10, 30, 50, 20, 30, 40}));
 
   HostPlanes invisible{2, 1, 1, SampleType::uint8, {7, 9}};
   defringe(invisible, std::vector<uint8_t>{1, 1});
-  EXPECT_EQ(invisible.bytes, (std::vector<uint8_t>{7, 9}));
+  EXPECT_EQ(invisible.bytes, (HostBytes{7, 9}));
 }
 
 }  // namespace
