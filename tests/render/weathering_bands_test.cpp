@@ -159,7 +159,7 @@ TEST(WeatheringCarry, BandsInAnyOrderFromTheRecordMatchBandsInTurn) {
 class OffsetTarget final : public RenderSource {
  public:
   OffsetTarget(int32_t width, int32_t height, Rect32 region)
-      : width_(width), height_(height), region_(region) {
+      : width_(width), region_(region) {
     source.resize(static_cast<size_t>(width * height) * 4);
     mask.resize(static_cast<size_t>(width * height));
     output.assign(source.size(), -1.0f);
@@ -204,7 +204,7 @@ class OffsetTarget final : public RenderSource {
 
  private:
   size_t index(int32_t x, int32_t y) const { return static_cast<size_t>(y * width_ + x); }
-  int32_t width_, height_;
+  int32_t width_;
   Rect32 region_;
 };
 
