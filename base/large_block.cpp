@@ -4,7 +4,10 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <mutex>
 #include <new>
+#include <vector>
 
 namespace orichalcumite {
 namespace {
@@ -19,6 +22,61 @@ constexpr size_t kPageBytes = 4096;
 // Whole pages. A block's last, partial huge page stays in small pages: the system backs only
 // whole huge-page ranges of a mapping with huge pages, so nothing is rounded up to one.
 size_t mappedLength(size_t bytes) { return (bytes + kPageBytes - 1) / kPageBytes * kPageBytes; }
+
+// Mapped blocks up to this length are kept when released, up to kKeptBytes in all, and handed
+// out again (cleared) for the same length. The dialog's preview makes its field and band
+// buffers of the same few hundred kilobytes for every render; a fresh mapping each time
+// faulted in every page again, which cost the preview half its time again.
+constexpr size_t kKeptUpTo = size_t{8} << 20;
+constexpr size_t kKeptBytes = size_t{32} << 20;
+
+struct KeptBlocks {
+  std::mutex mutex;
+  std::vector<std::pair<size_t, void*>> blocks;  // mapped length, start
+  size_t bytes = 0;
+};
+
+// Never destroyed, so that blocks released while the process ends still find it.
+KeptBlocks& keptBlocks() {
+  static auto* kept = new KeptBlocks;
+  return *kept;
+}
+
+// A kept block of exactly `length`, cleared; null when there is none.
+void* takeKeptBlock(size_t length) noexcept {
+  if (length > kKeptUpTo) return nullptr;
+  KeptBlocks& kept = keptBlocks();
+  void* block = nullptr;
+  {
+    std::lock_guard lock(kept.mutex);
+    for (size_t i = 0; i < kept.blocks.size(); ++i) {
+      if (kept.blocks[i].first != length) continue;
+      block = kept.blocks[i].second;
+      kept.blocks[i] = kept.blocks.back();
+      kept.blocks.pop_back();
+      kept.bytes -= length;
+      break;
+    }
+  }
+  if (block) std::memset(block, 0, length);
+  return block;
+}
+
+// Keeps a released block for the next of its length; false when it is too large or the kept
+// blocks would take too much memory.
+bool keepBlock(void* block, size_t length) noexcept {
+  if (length > kKeptUpTo) return false;
+  KeptBlocks& kept = keptBlocks();
+  std::lock_guard lock(kept.mutex);
+  if (kept.bytes + length > kKeptBytes) return false;
+  try {
+    kept.blocks.emplace_back(length, block);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  kept.bytes += length;
+  return true;
+}
 
 }  // namespace
 
@@ -37,6 +95,7 @@ void* allocateLargeBlock(size_t bytes) noexcept {
   }
   if (bytes > SIZE_MAX - 2 * kHugePageBytes) return nullptr;
   const size_t length = mappedLength(bytes);
+  if (void* block = takeKeptBlock(length)) return block;
   if (bytes < kHugePageBytes) {
     void* p = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     return p == MAP_FAILED ? nullptr : p;
@@ -63,7 +122,8 @@ void releaseLargeBlock(void* block, size_t bytes) noexcept {
     std::free(static_cast<void**>(block)[-1]);
     return;
   }
-  munmap(block, mappedLength(bytes));
+  const size_t length = mappedLength(bytes);
+  if (!keepBlock(block, length)) munmap(block, length);
 }
 
 }  // namespace orichalcumite

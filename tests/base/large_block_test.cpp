@@ -31,14 +31,20 @@ TEST(LargeBlock, FreshBlocksOfEverySizeAreZeroAlignedAndWritableToTheEnd) {
   }
 }
 
+// Released blocks of up to a few megabytes are kept and handed out again for the same length:
+// they must come back cleared, and as aligned as a fresh one.
 TEST(LargeBlock, AReleasedBlockGivesNoOldContentsToTheNext) {
-  const size_t bytes = kHugePageBytes + 4096;
-  for (int round = 0; round < 3; ++round) {
-    auto* p = static_cast<uint8_t*>(allocateLargeBlock(bytes));
-    ASSERT_NE(p, nullptr);
-    ASSERT_TRUE(allZero(p, bytes)) << round;
-    std::fill_n(p, bytes, uint8_t{0xAB});
-    releaseLargeBlock(p, bytes);
+  for (const size_t bytes :
+       {size_t{300} << 10, kHugePageBytes + 4096, size_t{8} << 20, (size_t{8} << 20) + 1}) {
+    for (int round = 0; round < 3; ++round) {
+      auto* p = static_cast<uint8_t*>(allocateLargeBlock(bytes));
+      ASSERT_NE(p, nullptr);
+      ASSERT_TRUE(allZero(p, bytes)) << bytes << " round " << round;
+      EXPECT_EQ(reinterpret_cast<uintptr_t>(p) % (bytes >= kHugePageBytes ? kHugePageBytes : 64),
+                0u);
+      std::fill_n(p, bytes, uint8_t{0xAB});
+      releaseLargeBlock(p, bytes);
+    }
   }
 }
 
