@@ -30,21 +30,29 @@ size_t mappedLength(size_t bytes) { return (bytes + kPageBytes - 1) / kPageBytes
 constexpr size_t kKeptUpTo = size_t{8} << 20;
 constexpr size_t kKeptBytes = size_t{32} << 20;
 
+// Set when the kept blocks are gone at the end of the process (or when the library holding
+// them is unloaded); blocks released after that are unmapped at once.
+bool gKeptBlocksGone = false;
+
 struct KeptBlocks {
   std::mutex mutex;
   std::vector<std::pair<size_t, void*>> blocks;  // mapped length, start
   size_t bytes = 0;
+
+  ~KeptBlocks() {
+    for (const auto& [length, block] : blocks) munmap(block, length);
+    gKeptBlocksGone = true;
+  }
 };
 
-// Never destroyed, so that blocks released while the process ends still find it.
 KeptBlocks& keptBlocks() {
-  static auto* kept = new KeptBlocks;
-  return *kept;
+  static KeptBlocks kept;
+  return kept;
 }
 
 // A kept block of exactly `length`, cleared; null when there is none.
 void* takeKeptBlock(size_t length) noexcept {
-  if (length > kKeptUpTo) return nullptr;
+  if (length > kKeptUpTo || gKeptBlocksGone) return nullptr;
   KeptBlocks& kept = keptBlocks();
   void* block = nullptr;
   {
@@ -65,7 +73,7 @@ void* takeKeptBlock(size_t length) noexcept {
 // Keeps a released block for the next of its length; false when it is too large or the kept
 // blocks would take too much memory.
 bool keepBlock(void* block, size_t length) noexcept {
-  if (length > kKeptUpTo) return false;
+  if (length > kKeptUpTo || gKeptBlocksGone) return false;
   KeptBlocks& kept = keptBlocks();
   std::lock_guard lock(kept.mutex);
   if (kept.bytes + length > kKeptBytes) return false;
