@@ -54,9 +54,16 @@ RunDialogFn dialogEntry(std::string& error) {
 bool showAboutBox() {
   std::string error;
   void* handle = dialogLibrary(error);
-  if (!handle) return false;
-  auto* show = reinterpret_cast<ShowAboutFn>(dlsym(handle, kShowAboutSymbol));
-  return show && show(kDialogInterfaceVersion) == static_cast<int32_t>(DialogOutcome::accepted);
+  auto* show = handle ? reinterpret_cast<ShowAboutFn>(dlsym(handle, kShowAboutSymbol)) : nullptr;
+  const int32_t outcome = show ? show(kDialogInterfaceVersion) : -1;
+  // Why the box was not shown, for whoever looks into a run that printed the words instead.
+  if (outcome != static_cast<int32_t>(DialogOutcome::accepted) &&
+      std::getenv("ORICHALCUMITE_DEBUG"))
+    std::fprintf(stderr, "dialog: no About box: %s\n",
+                 !handle ? error.c_str()
+                 : !show ? "the library has no About entry"
+                         : ("the library answered " + std::to_string(outcome)).c_str());
+  return outcome == static_cast<int32_t>(DialogOutcome::accepted);
 }
 
 DialogOutcome runMainDialog(DialogSession& session) {

@@ -156,9 +156,19 @@ status=$?
 [ -s "$work/out.png" ] || fail "OK wrote no image"
 
 # ---- the host's About selector: the About box over the desktop, and the words without one ----
+# Once in many runs on a busy machine the first start printed the words instead of showing the
+# box; the program then says why on stderr (kept in about-first.out), and one more start is
+# allowed so that the check is about the box, not about that moment.
 "$bin/orichalcumite" about >"$work/about.out" 2>&1 &
 pid=$!
 about=$(window_named About)
+if [ -z "$about" ] && ! running && grep -q "no About box" "$work/about.out"; then
+  mv "$work/about.out" "$work/about-first.out"
+  echo "note: the first About start showed no box: $(grep "no About box" "$work/about-first.out")"
+  "$bin/orichalcumite" about >"$work/about.out" 2>&1 &
+  pid=$!
+  about=$(window_named About)
+fi
 if [ -n "$about" ]; then
   import -window "$about" "$work/about-from-host.png"
   xdotool windowfocus --sync "$about" key Escape
