@@ -488,7 +488,7 @@ int renderCommand(const RenderRequest& request, const std::atomic<bool>& cancel)
                                      imageModeName(document.imageMode) +
                                      " images (decided by its " + decision.basis + ")");
 
-  std::vector<uint8_t> selection;
+  LargeBytes selection;
   if (!request.selection.empty()) {
     auto mask =
         readSelectionFile(request.selection, image->width(), image->height(), &error, &cancel);
@@ -498,7 +498,7 @@ int renderCommand(const RenderRequest& request, const std::atomic<bool>& cancel)
 
   // The PSD document renders over the image as it was read, which the run changes in place.
   std::unique_ptr<Picture> psdSource;
-  std::vector<uint8_t> psdAlpha;
+  LargeBytes psdAlpha;
   if (!request.psd.empty()) {
     PsdOptions psdOptions;
     psdOptions.width = image->width();

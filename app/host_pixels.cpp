@@ -92,6 +92,41 @@ void applyTyped(Image& image, const HostPlanes& result, std::span<const uint8_t>
   }
 }
 
+// Sample `channel` of every pixel of `image`, mapped to a byte by `toByte`, into `out` (one
+// byte per pixel).
+template <typename T, typename ToByte>
+void forEachSample(const Image& image, int channel, uint8_t* out, ToByte toByte) {
+  const size_t stride = size_t(image.channels());
+  const size_t count = image.pixelCount();
+  const uint8_t* in = image.data() + size_t(channel) * sizeof(T);
+  for (size_t i = 0; i < count; ++i) out[i] = uint8_t(toByte(load<T>(in + i * stride * sizeof(T))));
+}
+
+// One channel of every pixel as 0..255 bytes (see maskBytesFromImage).
+HostBytes channelBytes(const Image& image, int channel) {
+  HostBytes bytes(image.pixelCount());
+  switch (image.type()) {
+    case SampleType::uint8:
+      if (image.channels() == 1) {
+        std::memcpy(bytes.data(), image.data(), bytes.size());
+        break;
+      }
+      forEachSample<uint8_t>(image, channel, bytes.data(), [](uint8_t v) { return v; });
+      break;
+    case SampleType::uint16:
+      forEachSample<uint16_t>(image, channel, bytes.data(), [](uint16_t v) {
+        return byteFromSample(v, SampleType::uint16);
+      });
+      break;
+    case SampleType::float32:
+      forEachSample<float>(image, channel, bytes.data(), [](float v) {
+        return byteFromSample(static_cast<double>(v), SampleType::float32);
+      });
+      break;
+  }
+  return bytes;
+}
+
 }  // namespace
 
 uint16_t hostFromFile16(uint16_t fileValue) {
@@ -133,38 +168,57 @@ HostPlanes hostColourPlanes(const Image& image) {
   return planes;
 }
 
-std::vector<uint8_t> maskBytesFromImage(const Image& image) {
-  std::vector<uint8_t> bytes(image.pixelCount());
-  size_t i = 0;
-  for (int y = 0; y < image.height(); ++y)
-    for (int x = 0; x < image.width(); ++x)
-      bytes[i++] = byteFromSample(image.sample(x, y, 0), image.type());
-  return bytes;
+HostPlanes lentColourPlanes(const Image& image) {
+  const bool same = image.colourChannels() == image.channels() &&
+                    image.type() != SampleType::uint16;
+  if (!same) return hostColourPlanes(image);
+  HostPlanes planes;
+  planes.width = image.width();
+  planes.height = image.height();
+  planes.planes = image.colourChannels();
+  planes.type = image.type();
+  planes.lent = image.data();
+  return planes;
 }
 
-std::vector<uint8_t> alphaBytes(const Image& image) {
-  if (!image.hasAlpha()) return {};
-  const int a = image.channels() - 1;
-  std::vector<uint8_t> bytes(image.pixelCount());
-  size_t i = 0;
-  for (int y = 0; y < image.height(); ++y)
-    for (int x = 0; x < image.width(); ++x)
-      bytes[i++] = byteFromSample(image.sample(x, y, a), image.type());
-  return bytes;
+HostPlanes ownedCopy(const HostPlanes& planes) {
+  HostPlanes copy;
+  copy.width = planes.width;
+  copy.height = planes.height;
+  copy.planes = planes.planes;
+  copy.type = planes.type;
+  const uint8_t* data = planes.data();
+  copy.bytes.assign(data, data + planes.rowBytes() * size_t(planes.height));
+  return copy;
 }
 
-std::vector<uint8_t> transparentPixels(const Image& image) {
+HostBytes maskBytesFromImage(const Image& image) { return channelBytes(image, 0); }
+
+HostBytes alphaBytes(const Image& image) {
   if (!image.hasAlpha()) return {};
+  return channelBytes(image, image.channels() - 1);
+}
+
+HostBytes transparentPixels(const Image& image) {
+  if (!image.hasAlpha()) return {};
+  HostBytes flags(image.pixelCount());
   const int a = image.channels() - 1;
-  std::vector<uint8_t> flags(image.pixelCount());
-  size_t i = 0;
-  for (int y = 0; y < image.height(); ++y)
-    for (int x = 0; x < image.width(); ++x) flags[i++] = image.sample(x, y, a) == 0.0 ? 1 : 0;
+  switch (image.type()) {
+    case SampleType::uint8:
+      forEachSample<uint8_t>(image, a, flags.data(), [](uint8_t v) { return v == 0 ? 1 : 0; });
+      break;
+    case SampleType::uint16:
+      forEachSample<uint16_t>(image, a, flags.data(), [](uint16_t v) { return v == 0 ? 1 : 0; });
+      break;
+    case SampleType::float32:
+      forEachSample<float>(image, a, flags.data(), [](float v) { return v == 0.0f ? 1 : 0; });
+      break;
+  }
   return flags;
 }
 
-std::vector<uint8_t> multiplyMasks(std::span<const uint8_t> a, std::span<const uint8_t> b) {
-  std::vector<uint8_t> product(std::min(a.size(), b.size()));
+HostBytes multiplyMasks(std::span<const uint8_t> a, std::span<const uint8_t> b) {
+  HostBytes product(std::min(a.size(), b.size()));
   for (size_t i = 0; i < product.size(); ++i)
     product[i] = static_cast<uint8_t>((unsigned(a[i]) * unsigned(b[i]) + 127u) / 255u);
   return product;

@@ -26,7 +26,7 @@ uint16_t fileFromHost16(uint16_t hostValue);
 // Bytes of a whole plane set or mask: large blocks backed by huge pages that arrive
 // zero-filled, so that making a plane set of a large image costs a few hundred page faults
 // rather than tens of thousands.
-using HostBytes = std::vector<uint8_t, LargeBlockAllocator<uint8_t>>;
+using HostBytes = LargeBytes;
 
 struct HostPlanes {
   int width = 0;
@@ -34,29 +34,39 @@ struct HostPlanes {
   int planes = 0;
   SampleType type = SampleType::uint8;
   HostBytes bytes;
+  // Read-only planes that are another owner's bytes (an image whose samples already are host
+  // units), which must outlive these planes; null when the planes are `bytes`.
+  const uint8_t* lent = nullptr;
 
   size_t pixelBytes() const { return size_t(planes) * sampleSize(type); }
   size_t rowBytes() const { return size_t(width) * pixelBytes(); }
+  const uint8_t* data() const { return lent ? lent : bytes.data(); }
+  // Only planes of their own are written.
   uint8_t* pixel(int x, int y) {
     return bytes.data() + size_t(y) * rowBytes() + size_t(x) * pixelBytes();
   }
   const uint8_t* pixel(int x, int y) const {
-    return bytes.data() + size_t(y) * rowBytes() + size_t(x) * pixelBytes();
+    return data() + size_t(y) * rowBytes() + size_t(x) * pixelBytes();
   }
 };
 
 // The colour channels of `image` (never its alpha) in host units.
 HostPlanes hostColourPlanes(const Image& image);
+// The same planes, lent from `image` itself when its samples already are exactly those (8-bit
+// or float without alpha): then they are read-only and valid while the image is unchanged.
+HostPlanes lentColourPlanes(const Image& image);
+// Planes of their own with the samples of `planes`.
+HostPlanes ownedCopy(const HostPlanes& planes);
 
 // One byte per pixel from the first channel of `image`: 8-bit as it is, 16-bit and float
 // scaled to 0..255 and rounded (float clamped to 0..1 first). Used for selection masks.
-std::vector<uint8_t> maskBytesFromImage(const Image& image);
+HostBytes maskBytesFromImage(const Image& image);
 // The alpha of `image` as 0..255 bytes, like maskBytesFromImage; empty without alpha.
-std::vector<uint8_t> alphaBytes(const Image& image);
+HostBytes alphaBytes(const Image& image);
 // Per pixel: 1 when the alpha is exactly 0 (fully transparent); empty without alpha.
-std::vector<uint8_t> transparentPixels(const Image& image);
+HostBytes transparentPixels(const Image& image);
 // round(a × b / 255) per pixel: a selection restricted to the visible part of a layer.
-std::vector<uint8_t> multiplyMasks(std::span<const uint8_t> a, std::span<const uint8_t> b);
+HostBytes multiplyMasks(std::span<const uint8_t> a, std::span<const uint8_t> b);
 
 // Gives each fully transparent pixel the colour of the nearest pixels that are not: growing
 // outwards one ring at a time, a pixel takes the mean of its already coloured 8-neighbours.

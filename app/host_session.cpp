@@ -126,8 +126,9 @@ void copyPixel(const HostPlanes& source, const ps::VRect& rect, int64_t i, int64
     std::memcpy(out, source.pixel(sx, sy) + offset, size_t(pixelBytes));
   } else if (fillValue) {
     std::memcpy(out, fill.data(), size_t(pixelBytes));
+  } else {
+    std::memset(out, 0, size_t(pixelBytes));  // no padding wanted: the samples are 0
   }
-  // Otherwise (no padding wanted) the sample stays 0.
 }
 
 // Fills `buffer` with planes lo..hi of `source` over `rect` at sampling rate `step`. As the
@@ -148,7 +149,8 @@ ps::OSErr fillBuffer(const HostPlanes& source, const ps::VRect& rect, int lo, in
                        (int64_t(rect.right) - 1) * step >= source.width ||
                        (int64_t(rect.bottom) - 1) * step >= source.height;
   if (outside && padding == ps::plugInWantsErrorOnBoundsException) return ps::paramErr;
-  buffer.assign(size_t(rows * rowBytes), 0);
+  // Every pixel of the buffer is written below.
+  buffer.resize(size_t(rows * rowBytes));
 
   // A fill value 0..255 means that level of white in every depth.
   std::vector<uint8_t> fill(size_t(pixelBytes), 0);
@@ -306,9 +308,11 @@ std::unique_ptr<HostSession> HostSession::create(ps::PluginMainProc entry, Image
   s.writesOutsideSelection_ = (info.flags1 & kWritesOutsideSelectionFlag) != 0;
 
   try {
-    s.source_ = hostColourPlanes(image);
+    // Without alpha there is no input handling, and 8-bit and float images already hold the
+    // planes: the filter reads them where they are, since the image changes only at the end.
+    s.source_ = image.hasAlpha() ? hostColourPlanes(image) : lentColourPlanes(image);
     if (image.hasAlpha()) {
-      const std::vector<uint8_t> transparent = transparentPixels(image);
+      const HostBytes transparent = transparentPixels(image);
       const bool deep = image.type() != SampleType::uint8;
       const double white = image.type() == SampleType::float32 ? 1.0 : deep ? 32768.0 : 255.0;
       switch (info.inputHandling) {
@@ -330,22 +334,18 @@ std::unique_ptr<HostSession> HostSession::create(ps::PluginMainProc entry, Image
         default: break;
       }
     }
-    s.dest_ = s.source_;
+    s.dest_ = ownedCopy(s.source_);
     HostBytes mask;
     if (filterCase == 2) mask.assign(selection.begin(), selection.end());
     // A layer whose transparency the host protects: without a selection the mask is its
     // coverage, which the bevel follows; with one, the selection alone, which the bevel follows
     // and the result is blended by. The alpha, kept as it was, applies the coverage once.
     if (filterCase == 6) {
-      const std::vector<uint8_t> alpha = alphaBytes(image);
-      mask.assign(alpha.begin(), alpha.end());
+      mask = alphaBytes(image);
     }
     if (filterCase == 7) {
       mask.assign(selection.begin(), selection.end());
-      const std::vector<uint8_t> both = multiplyMasks(selection, alphaBytes(image));
-      s.resultMask_.assign(both.begin(), both.end());
-    } else {
-      s.resultMask_ = mask;
+      s.resultMask_ = multiplyMasks(selection, alphaBytes(image));
     }
     if (!mask.empty()) {
       s.mask_.width = image.width();
@@ -512,7 +512,10 @@ int16_t HostSession::run(bool showDialog) {
 }
 
 void HostSession::writeResult() {
-  applyResult(image_, dest_, resultMask_, {record_.autoMask != 0, writesOutsideSelection_});
+  // The result lands where the mask says, except in case 7 (see resultMask_).
+  const std::span<const uint8_t> where =
+      filterCase_ == 7 ? std::span<const uint8_t>(resultMask_) : mask_.bytes;
+  applyResult(image_, dest_, where, {record_.autoMask != 0, writesOutsideSelection_});
 }
 
 std::optional<Descriptor> HostSession::recordedDescriptor(std::string* error) const {

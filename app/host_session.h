@@ -171,9 +171,9 @@ class HostSession {
   HostPlanes source_;  // what the filter reads (after input handling)
   HostPlanes dest_;    // what it wrote
   HostPlanes mask_;    // one byte per pixel; no pixels when the case has no mask
-  // Where the result may land, one byte per pixel (empty: everywhere): the mask, except that a
-  // layer with protected transparency and a selection also keeps its fully transparent pixels,
-  // whose colours nobody sees and whose defringed stand-ins must not land.
+  // Where the result may land in case 7, one byte per pixel; every other case uses the mask.
+  // A layer with protected transparency and a selection also keeps its fully transparent
+  // pixels, whose colours nobody sees and whose defringed stand-ins must not land.
   HostBytes resultMask_;
 
   std::optional<Descriptor> descriptor_;

@@ -220,7 +220,7 @@ DirectRead readDirectly(const std::string& path, const ReadContext& context) {
 }
 
 // The image without its alpha and with at most three channels: what a selection is made from.
-Image selectionChannels(const Image& image) {
+Image selectionChannels(Image image) {
   const int channels = image.colourChannels() >= 3 ? 3 : 1;
   if (channels == image.channels()) return image;
   Image out = *Image::make(image.width(), image.height(), channels, false, image.type());
@@ -322,9 +322,9 @@ std::optional<Image> readImageFile(const std::string& path, std::string* error,
   return std::move(read.image);
 }
 
-std::optional<std::vector<uint8_t>> readSelectionFile(const std::string& path, int width,
-                                                      int height, std::string* error,
-                                                      const std::atomic<bool>* cancel) {
+std::optional<LargeBytes> readSelectionFile(const std::string& path, int width, int height,
+                                            std::string* error,
+                                            const std::atomic<bool>* cancel) {
   const ReadContext context{fileSizeOf(path), cancelFlagOr(cancel)};
   DirectRead read = readDirectly(path, context);
   std::optional<Image> mask;
@@ -346,7 +346,7 @@ std::optional<std::vector<uint8_t>> readSelectionFile(const std::string& path, i
       return std::nullopt;
     }
     warnAboutDamage(path, read.warning);
-    mask = selectionChannels(*read.image);
+    mask = selectionChannels(std::move(*read.image));
   }
   // Colour masks count by their luminance, not by whichever channel comes first.
   return maskBytesFromImage(mask->channels() == 1 ? *mask : luminance(*mask));

@@ -34,9 +34,9 @@ std::optional<Image> readImageFile(const std::string& path, std::string* error,
 
 // A selection mask of `width` × `height` pixels, one byte per pixel (0 unselected, 255
 // selected): a grey file's grey, or an RGB file's luminance, any depth; an alpha is ignored.
-std::optional<std::vector<uint8_t>> readSelectionFile(const std::string& path, int width,
-                                                      int height, std::string* error,
-                                                      const std::atomic<bool>* cancel = nullptr);
+std::optional<LargeBytes> readSelectionFile(const std::string& path, int width, int height,
+                                            std::string* error,
+                                            const std::atomic<bool>* cancel = nullptr);
 
 // Writes `image` in the format the name of `path` asks for, in the image's own depth. Fails
 // with a clear reason, leaving no file behind, when the format cannot hold that depth or an

@@ -10,6 +10,7 @@
 #include <new>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 namespace orichalcumite {
 
@@ -104,5 +105,9 @@ template <typename T> struct LargeBlockAllocator {
 
   friend bool operator==(const LargeBlockAllocator&, const LargeBlockAllocator&) { return true; }
 };
+
+// Bytes of a whole image, plane or mask in large blocks. An ordinary vector of that size
+// comes from small pages, and first touching it costs thousands of page faults.
+using LargeBytes = std::vector<uint8_t, LargeBlockAllocator<uint8_t>>;
 
 }  // namespace orichalcumite

@@ -118,15 +118,17 @@ void setRequestRectangles(ps::FilterRecord& rec, const Rect32& in, const Rect32&
   }
 }
 
-void requestRegion(ps::FilterRecord& rec, PluginState& state, const Rect32& region, int factor) {
+void requestRegion(ps::FilterRecord& rec, PluginState& state, const Rect32& region, int factor,
+                   const RequestedParts& parts) {
   state.requestedRegion = region;
   state.requestedFactor = factor;
   Rect32 mask = region;
-  if (!rec.haveMask || state.maskNotNeeded) {
+  if (!rec.haveMask || state.maskNotNeeded || !parts.mask) {
     const Rect32 f = filterRectangle(rec);
     mask = {f.top, f.left, f.top + 1, f.left + 1};
   }
-  setRequestRectangles(rec, region, region, mask);
+  const Rect32 none{region.top, region.left, region.top, region.left};
+  setRequestRectangles(rec, parts.source ? region : none, parts.output ? region : none, mask);
   rec.inLoPlane = rec.outLoPlane = 0;
   rec.inHiPlane = rec.outHiPlane = static_cast<int16_t>(rec.planes - 1);
   rec.inputRate = rec.maskRate = static_cast<ps::Fixed>(factor * 65536);

@@ -42,9 +42,17 @@ Rect32 hostInRect(const ps::FilterRecord& rec);
 // Sets the in, out and mask rectangles (32-bit fields when the host has big-document data).
 void setRequestRectangles(ps::FilterRecord& rec, const Rect32& in, const Rect32& out,
                           const Rect32& mask);
-// Asks for source, output and mask of `region` at sampling `factor`. The caller then calls
-// advanceState.
-void requestRegion(ps::FilterRecord& rec, PluginState& state, const Rect32& region, int factor);
+// Which of source, mask and output a request asks for.
+struct RequestedParts {
+  bool source = true;
+  bool mask = true;
+  bool output = true;
+};
+// Asks for source, output and mask of `region` at sampling `factor` (those of `parts`: a part
+// left out gets an empty rectangle, a mask a one-pixel one as when it is not needed). The
+// caller then calls advanceState.
+void requestRegion(ps::FilterRecord& rec, PluginState& state, const Rect32& region, int factor,
+                   const RequestedParts& parts = {});
 // Calls the host's advanceState; its non-zero result ends the caller's work.
 int16_t advanceHostState(ps::FilterRecord& rec);
 

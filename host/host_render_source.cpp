@@ -13,9 +13,9 @@ HostRenderSource::HostRenderSource(ps::FilterRecord& rec, PluginState& state)
   context_.maskIsSelection = !format_.maskIsCoverage;
 }
 
-bool HostRenderSource::fetch(const Rect32& rect) {
+bool HostRenderSource::fetchParts(const Rect32& rect, const Parts& parts) {
   pixels_.reset();
-  requestRegion(rec_, state_, rect, 1);
+  requestRegion(rec_, state_, rect, 1, {parts.source, parts.mask, parts.output});
   const int16_t result = advanceHostState(rec_);
   if (result != 0) {
     hostResult_ = result;

@@ -15,7 +15,9 @@ class HostRenderSource final : public RenderSource {
   HostRenderSource(ps::FilterRecord& rec, PluginState& state);
 
   Rect32 region() const override { return region_; }
-  bool fetch(const Rect32& rect) override;
+  bool fetch(const Rect32& rect) override { return fetchParts(rect, Parts{}); }
+  // Asks the host only for the parts wanted, which saves it copying the others.
+  bool fetchParts(const Rect32& rect, const Parts& parts) override;
   void readSource(const Rect32& rect, float* rgba, int32_t stride) const override;
   void readMask(const Rect32& rect, uint8_t* mask, int32_t stride) const override;
   void write(const Rect32& rect, const float* rgba, int32_t stride) override;

@@ -222,8 +222,12 @@ void Picture::sampleGreenRow(const float* u, float v, int count, float* green) c
   const auto& wy = w.fixed8[static_cast<std::size_t>(oy.subPosition)];
   int rows[kSamplerTaps];
   for (int t = 0; t < kSamplerTaps; ++t) rows[t] = positiveModulo(oy.pixel - 2 + t, view.height);
-  // Every column of the level filtered vertically once; green is bits 16..23 of a texel.
-  int32_t columns[4096];
+  // Every column of the level filtered vertically once; green is bits 16..23 of a texel. The
+  // columns are stored kWrapPad from the start, with the level's wrapped columns repeated on
+  // both sides, so that the taps of a pixel near either edge need no modulo.
+  constexpr int kWrapPad = 4;
+  int32_t padded[4096 + 2 * kWrapPad];
+  int32_t* columns = padded + kWrapPad;
   for (int x = 0; x < view.width; ++x) {
     int32_t sum = 0;
     for (int t = 0; t < kSamplerTaps; ++t)
@@ -231,13 +235,24 @@ void Picture::sampleGreenRow(const float* u, float v, int count, float* green) c
              static_cast<int32_t>((view.at(x, rows[t]) >> 16) & 0xFF);
     columns[x] = sum;
   }
+  for (int k = -kWrapPad; k < 0; ++k) columns[k] = columns[positiveModulo(k, view.width)];
+  for (int k = view.width; k < view.width + kWrapPad; ++k)
+    columns[k] = columns[positiveModulo(k, view.width)];
   for (int i = 0; i < count; ++i) {
     const TapOrigin ox = tapOrigin(u[i] * l.widthF - 0.5f);
     const auto& wx = w.fixed8[static_cast<std::size_t>(ox.subPosition)];
+    // Coordinates within the tile reach the padding at most; others wrap the long way.
+    const int first = ox.pixel - 2;
+    const bool inPadding = first >= -kWrapPad && first + kSamplerTaps <= view.width + kWrapPad;
     int64_t total = 0;
-    for (int t = 0; t < kSamplerTaps; ++t)
-      total += int64_t{wx[static_cast<std::size_t>(t)]} *
-               columns[positiveModulo(ox.pixel - 2 + t, view.width)];
+    if (inPadding) {
+      for (int t = 0; t < kSamplerTaps; ++t)
+        total += int64_t{wx[static_cast<std::size_t>(t)]} * columns[first + t];
+    } else {
+      for (int t = 0; t < kSamplerTaps; ++t)
+        total += int64_t{wx[static_cast<std::size_t>(t)]} *
+                 columns[positiveModulo(first + t, view.width)];
+    }
     green[i] = static_cast<float>(total) * detail::Rgba8Format::kSampleScale * valueScale_;
   }
 }

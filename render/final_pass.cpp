@@ -67,7 +67,8 @@ class FinalPassWork final : public PassWork {
       result_ = RenderStatus::outOfMemory;
       return;
     }
-    if (!target_.fetch(rect)) {
+    // The output is fetched again to be written, after the workers are done with the band.
+    if (!target_.fetchParts(rect, {true, finish_.context.maskIsSelection, false})) {
       result_ = fetchFailure();
       return;
     }
@@ -116,7 +117,7 @@ class FinalPassWork final : public PassWork {
     SlotBuffers& slot = slots_[static_cast<size_t>(unit.slot)];
     if (aborted || !slot.ready || result_ != RenderStatus::done) return;
     const Rect32 rect = absolute(unit);
-    if (!target_.fetch(rect)) {
+    if (!target_.fetchParts(rect, {false, false, true})) {
       result_ = fetchFailure();
       return;
     }

@@ -6,6 +6,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/large_block.h"
 #include "base/random_generator.h"
 #include "pictures/noise_tables.h"
 #include "render/box_blur.h"
@@ -139,28 +140,43 @@ HeightFieldParams heightParams(const RenderInputs& inputs, const Rect32& region,
   return p;
 }
 
-// Steps the height field to the end, asking the target for each row a row step needs.
+// Steps the height field to the end. The rows whose steps take the target's mask or colours
+// are read kBandSize at a time, which spares the host a request for every row.
 RenderStatus buildHeightField(HeightFieldBuilder& builder, RenderSource& target,
                               const Rect32& region) {
-  std::vector<uint8_t> mask(static_cast<size_t>(region.width()));
-  std::vector<float> colour(static_cast<size_t>(region.width()) * 4);
+  const auto width = static_cast<size_t>(region.width());
+  LargeArray<uint8_t> mask;
+  LargeArray<float> colour;
+  // Region rows [bandTop, bandEnd) are read, with the parts the flags say.
+  int32_t bandTop = 0;
+  int32_t bandEnd = 0;
+  bool bandMask = false;
+  bool bandColour = false;
   while (!builder.isDone()) {
     // Rows that take nothing from the target run together, on the pool.
     if (builder.runGrainRows()) continue;
     const HeightStep step = builder.nextStep();
     HeightRowInput input;
     if (step.row >= 0 && (step.needsMask || step.needsColour)) {
-      const Rect32 row{region.top + step.row, region.left, region.top + step.row + 1, region.right};
-      if (!target.fetch(row))
-        return target.cancelled() ? RenderStatus::cancelled : RenderStatus::sourceFailed;
-      if (step.needsMask) {
-        target.readMask(row, mask.data(), region.width());
-        input.mask = mask.data();
+      const bool read = step.row >= bandTop && step.row < bandEnd &&
+                        (bandMask || !step.needsMask) && (bandColour || !step.needsColour);
+      if (!read) {
+        bandTop = step.row;
+        bandEnd = std::min(step.row + kBandSize, region.height());
+        bandMask = step.needsMask;
+        bandColour = step.needsColour;
+        const Rect32 rows{region.top + bandTop, region.left, region.top + bandEnd, region.right};
+        const size_t count = width * static_cast<size_t>(bandEnd - bandTop);
+        if ((bandMask && !mask.resize(count)) || (bandColour && !colour.resize(4 * count)))
+          return RenderStatus::outOfMemory;
+        if (!target.fetchParts(rows, {bandColour, bandMask, false}))
+          return target.cancelled() ? RenderStatus::cancelled : RenderStatus::sourceFailed;
+        if (bandMask) target.readMask(rows, mask.data(), region.width());
+        if (bandColour) target.readSource(rows, colour.data(), region.width() * 4);
       }
-      if (step.needsColour) {
-        target.readSource(row, colour.data(), region.width() * 4);
-        input.rgba = colour.data();
-      }
+      const size_t offset = static_cast<size_t>(step.row - bandTop) * width;
+      if (step.needsMask) input.mask = mask.data() + offset;
+      if (step.needsColour) input.rgba = colour.data() + 4 * offset;
     }
     builder.step(input);
   }

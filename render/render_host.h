@@ -22,6 +22,17 @@ class RenderSource {
   // RenderStatus::sourceFailed (or cancelled, when cancelled() then says so); the target
   // keeps the reason.
   virtual bool fetch(const Rect32& rect) = 0;
+  // The same for only some of the three. Afterwards only the parts asked for may be read or
+  // written; a target may make more available (the default fetches all three).
+  struct Parts {
+    bool source = true;
+    bool mask = true;
+    bool output = true;
+  };
+  virtual bool fetchParts(const Rect32& rect, const Parts& parts) {
+    (void)parts;
+    return fetch(rect);
+  }
   // Source colours of the fetched `rect`, row-major, 4 floats per pixel, `stride` floats per
   // row. Greyscale images give the grey in red, green and blue; alpha is 1 without a
   // transparency plane.

@@ -31,18 +31,41 @@ TEST(Masks, depthsConvertToBytesByRounding) {
   grey16.setSample(0, 0, 0, 65535);
   grey16.setSample(1, 0, 0, 128);    // 0.498 of a byte step rounds down
   grey16.setSample(2, 0, 0, 32896);  // exactly 128 × 257
-  EXPECT_EQ(maskBytesFromImage(grey16), (std::vector<uint8_t>{255, 0, 128}));
+  EXPECT_EQ(maskBytesFromImage(grey16), (LargeBytes{255, 0, 128}));
 
   Image greyFloat = *Image::make(4, 1, 1, false, SampleType::float32);
   greyFloat.setSample(0, 0, 0, -1.0);
   greyFloat.setSample(1, 0, 0, 0.5);  // 127.5 rounds to 128
   greyFloat.setSample(2, 0, 0, 3.0);
   greyFloat.setSample(3, 0, 0, std::nan(""));
-  EXPECT_EQ(maskBytesFromImage(greyFloat), (std::vector<uint8_t>{0, 128, 255, 0}));
+  EXPECT_EQ(maskBytesFromImage(greyFloat), (LargeBytes{0, 128, 255, 0}));
 
   EXPECT_EQ(multiplyMasks(std::vector<uint8_t>{255, 128, 0, 100},
                           std::vector<uint8_t>{255, 255, 200, 51}),
-            (std::vector<uint8_t>{255, 128, 0, 20}));
+            (LargeBytes{255, 128, 0, 20}));
+}
+
+TEST(Masks, alphaAndTransparencyComeFromTheLastChannelInEveryDepth) {
+  Image rgba8 = *Image::make(3, 1, 4, true, SampleType::uint8);
+  Image grey16 = *Image::make(3, 1, 2, true, SampleType::uint16);
+  Image rgbaFloat = *Image::make(3, 1, 4, true, SampleType::float32);
+  const double levels8[] = {0, 1, 255}, levels16[] = {0, 129, 65535}, levelsF[] = {0, 0.001, 1};
+  for (int x = 0; x < 3; ++x) {
+    for (int c = 0; c < 3; ++c) rgba8.setSample(x, 0, c, 99);  // colours play no part
+    rgba8.setSample(x, 0, 3, levels8[x]);
+    grey16.setSample(x, 0, 0, 65535);
+    grey16.setSample(x, 0, 1, levels16[x]);
+    rgbaFloat.setSample(x, 0, 3, levelsF[x]);
+  }
+  EXPECT_EQ(alphaBytes(rgba8), (LargeBytes{0, 1, 255}));
+  EXPECT_EQ(alphaBytes(grey16), (LargeBytes{0, 1, 255}));
+  EXPECT_EQ(alphaBytes(rgbaFloat), (LargeBytes{0, 0, 255}));
+  // Only an alpha of exactly 0 is transparent, however faint the rest.
+  for (const Image* image : {&rgba8, &grey16, &rgbaFloat})
+    EXPECT_EQ(transparentPixels(*image), (LargeBytes{1, 0, 0}));
+  const Image opaque = *Image::make(2, 1, 3, false, SampleType::uint8);
+  EXPECT_TRUE(alphaBytes(opaque).empty());
+  EXPECT_TRUE(transparentPixels(opaque).empty());
 }
 
 // The colour planes sample by sample, the obvious way.
@@ -59,9 +82,9 @@ std::vector<double> colourSamples(const Image& image) {
 
 std::vector<double> planeSamples(const HostPlanes& planes) {
   std::vector<double> out;
-  const size_t count = planes.bytes.size() / sampleSize(planes.type);
+  const size_t count = planes.rowBytes() * size_t(planes.height) / sampleSize(planes.type);
   for (size_t i = 0; i < count; ++i) {
-    const uint8_t* p = planes.bytes.data() + i * sampleSize(planes.type);
+    const uint8_t* p = planes.data() + i * sampleSize(planes.type);
     if (planes.type == SampleType::uint8) {
       out.push_back(*p);
     } else if (planes.type == SampleType::uint16) {
@@ -91,6 +114,13 @@ TEST(ColourPlanes, holdEveryColourSampleInHostUnitsAndNeverTheAlpha) {
       const HostPlanes planes = hostColourPlanes(image);
       EXPECT_EQ(planes.planes, image.colourChannels());
       ASSERT_EQ(planeSamples(planes), colourSamples(image)) << channels << " " << int(type);
+      // Lent only where the image's bytes are the planes; a copy of lent planes is its own.
+      const HostPlanes lent = lentColourPlanes(image);
+      EXPECT_EQ(lent.lent == image.data(), !alpha && type != SampleType::uint16);
+      ASSERT_EQ(planeSamples(lent), colourSamples(image)) << channels << " " << int(type);
+      const HostPlanes own = ownedCopy(lent);
+      EXPECT_EQ(own.lent, nullptr);
+      ASSERT_EQ(planeSamples(own), colourSamples(image)) << channels << " " << int(type);
     }
 }
 

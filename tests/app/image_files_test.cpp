@@ -99,7 +99,7 @@ TEST(ImageFiles, selectionIsTheFirstChannelAsBytesAndMustMatchTheImage) {
   std::string error;
   ASSERT_TRUE(writeImageFile(dir.file("mask.png"), mask, &error)) << error;
   EXPECT_EQ(readSelectionFile(dir.file("mask.png"), 3, 1, &error),
-            (std::vector<uint8_t>{255, 100, 0}));
+            (LargeBytes{255, 100, 0}));
   EXPECT_FALSE(readSelectionFile(dir.file("mask.png"), 4, 1, &error));
   EXPECT_NE(error.find("3 x 1"), std::string::npos) << error;
 }

@@ -278,11 +278,25 @@ TEST(SampleGreenRow, EqualsTheNormalisedSamplerExactly) {
         u[i] = static_cast<float>((i * 0.61803398875) - std::floor(i * 0.61803398875));
       u[0] = 0.0f;
       u[1] = 1.0f;
+      // Coordinates off the tile wrap the long way round.
+      u[2] = -0.3f;
+      u[3] = 1.7f;
+      u[4] = -3.01f;
       picture->sampleGreenRow(u.data(), v, static_cast<int>(u.size()), green.data());
       for (size_t i = 0; i < u.size(); ++i)
         ASSERT_EQ(green[i], picture->sample(0, 0.0f, u[i], v).green) << u[i] << "," << v;
     }
   }
+  // A tile narrower than the taps wraps them round it more than once.
+  auto narrow = createPicture(2, 3, PictureKind::rgba8, WrapMode::wrapBoth);
+  ASSERT_TRUE(narrow);
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 2; ++x) narrow->setPixel(x, y, 0, 0, 100 * x + 20 * y, 0, 255);
+  const std::vector<float> u = {0.0f, 0.2f, 0.5f, 0.9f, 1.0f, -0.4f};
+  std::vector<float> green(u.size());
+  narrow->sampleGreenRow(u.data(), 0.4f, static_cast<int>(u.size()), green.data());
+  for (size_t i = 0; i < u.size(); ++i)
+    EXPECT_EQ(green[i], narrow->sample(0, 0.0f, u[i], 0.4f).green) << u[i];
 }
 
 }  // namespace

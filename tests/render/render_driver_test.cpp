@@ -23,22 +23,34 @@ class MemorySource final : public RenderSource {
   }
 
   Rect32 region() const override { return {0, 0, height_, width_}; }
-  bool fetch(const Rect32&) override {
+  bool fetch(const Rect32& r) override { return fetchParts(r, Parts{}); }
+  bool fetchParts(const Rect32& r, const Parts& parts) override {
     ++fetches;
+    fetched = r;
+    fetchedParts = parts;
     return !cancelled();
   }
+  // A host hands over only the parts asked for, of the rectangle asked for.
+  void check(const Rect32& r, bool part) const {
+    if (!part || r.top < fetched.top || r.bottom > fetched.bottom || r.left < fetched.left ||
+        r.right > fetched.right)
+      ++misuse;
+  }
   void readSource(const Rect32& r, float* rgba, int32_t stride) const override {
+    check(r, fetchedParts.source);
     for (int32_t y = r.top; y < r.bottom; ++y)
       for (int32_t x = r.left; x < r.right; ++x)
         for (int c = 0; c < 4; ++c)
           rgba[(y - r.top) * stride + (x - r.left) * 4 + c] = source[index(x, y) * 4 + c];
   }
   void readMask(const Rect32& r, uint8_t* out, int32_t stride) const override {
+    check(r, fetchedParts.mask);
     for (int32_t y = r.top; y < r.bottom; ++y)
       for (int32_t x = r.left; x < r.right; ++x)
         out[(y - r.top) * stride + (x - r.left)] = mask[index(x, y)];
   }
   void write(const Rect32& r, const float* rgba, int32_t stride) override {
+    check(r, fetchedParts.output);
     ++writes;
     for (int32_t y = r.top; y < r.bottom; ++y)
       for (int32_t x = r.left; x < r.right; ++x)
@@ -56,6 +68,9 @@ class MemorySource final : public RenderSource {
   std::vector<uint8_t> mask;
   int fetches = 0;
   int writes = 0;
+  Rect32 fetched;
+  Parts fetchedParts;
+  mutable int misuse = 0;  // reads and writes of parts that were not fetched
   int cancelAfterFetches = -1;
   std::vector<double> reports;
   FinishContext context;
@@ -206,9 +221,28 @@ TEST(RenderEffect, TinyRegionsRender) {
   }
 }
 
+TEST(RenderEffect, ReadsAndWritesOnlyWhatItFetchedAndReadsTheFieldsRowsInBands) {
+  // The profiled shapes seed from the mask, the edgeless one reads it for its depth, embossing
+  // reads the colours; weathering shades in turn or beside a walk.
+  for (const int shape : {1, 14})
+    for (const int embossing : {0, 40})
+      for (const int processors : {1, 3}) {
+        MemorySource m(90, 300);
+        EffectSettings s = testSettings();
+        s.shape = shape;
+        s.embossing = embossing;
+        s.rain = 30;
+        ASSERT_EQ(render(s, m, {.processors = processors}), kDone);
+        EXPECT_EQ(m.misuse, 0) << shape << " " << embossing << " " << processors;
+        // Five bands of rows: the field's row stages and the final pass's two fetches a band.
+        EXPECT_LE(m.fetches, 5 * (2 + 2)) << shape << " " << embossing << " " << processors;
+        for (float v : m.output) ASSERT_GE(v, 0.0f);  // every pixel written
+      }
+}
+
 TEST(RenderEffect, ACancelWhileFetchingEndsTheRender) {
   MemorySource m(64, 300);
-  m.cancelAfterFetches = 100;  // part-way through the rows of the height field
+  m.cancelAfterFetches = 2;  // part-way through the bands of rows the height field reads
   EXPECT_EQ(render(testSettings(), m), RenderStatus::cancelled);
   EXPECT_EQ(m.writes, 0);
 }
