@@ -1,5 +1,6 @@
 #include "app/commands.h"
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -422,6 +423,14 @@ bool hasDisplay() {
   return named("DISPLAY") || named("WAYLAND_DISPLAY");
 }
 
+// User and system time of the whole process so far, every thread counted.
+double processCpuSeconds() {
+  rusage usage{};
+  if (getrusage(RUSAGE_SELF, &usage) != 0) return 0.0;
+  const auto seconds = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) * 1e-6; };
+  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
 }  // namespace
 
 void printError(const std::string& message) {
@@ -481,6 +490,7 @@ int renderCommand(const RenderRequest& request, const std::atomic<bool>& cancel)
   auto image = readImageFile(request.input, &error, &cancel);
   if (!image) return failed(cancel.load() ? kExitCancelled : kExitBadInput, error);
   const Clock::time_point filterStart = Clock::now();
+  const double filterStartCpu = processCpuSeconds();
   const EnableContext document = documentMode(image->isGrey(), image->type());
   const ModeDecision decision = moduleAccepts(module->pipl(), document);
   if (!decision.accepted)
@@ -525,6 +535,7 @@ int renderCommand(const RenderRequest& request, const std::atomic<bool>& cancel)
   const int16_t result = session->run(request.dialog);
   bar.finish();
   const Clock::time_point writeStart = Clock::now();
+  const double filterCpu = processCpuSeconds() - filterStartCpu;
   if (cancel.load() || result == ps::userCanceledErr) return failed(kExitCancelled, "cancelled");
   if (result != ps::noErr) return moduleFailure(*session, result);
   if ((image->width() > kMax16BitExtent || image->height() > kMax16BitExtent) &&
@@ -590,9 +601,11 @@ int renderCommand(const RenderRequest& request, const std::atomic<bool>& cancel)
   }
   if (request.timing) {
     const auto seconds = [](Clock::duration d) { return std::chrono::duration<double>(d).count(); };
-    std::fprintf(stderr, "timing: read %.3f s, filter %.3f s, write %.3f s\n",
-                 seconds(filterStart - readStart), seconds(writeStart - filterStart),
-                 seconds(Clock::now() - writeStart));
+    // How many cores the filter kept busy: its user and system time over its wall time.
+    const double filterWall = seconds(writeStart - filterStart);
+    std::fprintf(stderr, "timing: read %.3f s, filter %.3f s, write %.3f s, filter cores %.2f\n",
+                 seconds(filterStart - readStart), filterWall, seconds(Clock::now() - writeStart),
+                 filterWall > 0 ? filterCpu / filterWall : 0.0);
   }
   return kExitDone;
 }

@@ -58,11 +58,11 @@ int64_t blendInteger(int64_t src, int64_t dst, int m) {
 
 template <typename T>
 void applyTyped(Image& image, const HostPlanes& result, std::span<const uint8_t> mask,
-                ResultRule rule) {
+                ResultRule rule, int firstRow, int endRow) {
   const int colours = image.colourChannels();
   const int channels = image.channels();
   const size_t pixelBytes = size_t(channels) * sizeof(T);
-  for (int y = 0; y < image.height(); ++y) {
+  for (int y = firstRow; y < endRow; ++y) {
     uint8_t* fileRow = image.data() + size_t(y) * image.rowBytes();
     for (int x = 0; x < image.width(); ++x) {
       const size_t p = size_t(y) * size_t(image.width()) + size_t(x);
@@ -303,14 +303,23 @@ void fillTransparent(HostPlanes& planes, std::span<const uint8_t> transparent, d
 
 void applyResult(Image& image, const HostPlanes& result, std::span<const uint8_t> mask,
                  ResultRule rule) {
+  applyResultRows(image, result, mask, rule, 0, image.height());
+}
+
+void applyResultRows(Image& image, const HostPlanes& result, std::span<const uint8_t> mask,
+                     ResultRule rule, int firstRow, int endRow) {
   if (result.width != image.width() || result.height != image.height() ||
       result.planes != image.colourChannels() || result.type != image.type())
     return;
   if (!mask.empty() && mask.size() != image.pixelCount()) return;
+  firstRow = std::clamp(firstRow, 0, image.height());
+  endRow = std::clamp(endRow, firstRow, image.height());
   switch (image.type()) {
-    case SampleType::uint8: applyTyped<uint8_t>(image, result, mask, rule); break;
-    case SampleType::uint16: applyTyped<uint16_t>(image, result, mask, rule); break;
-    case SampleType::float32: applyTyped<float>(image, result, mask, rule); break;
+    case SampleType::uint8: applyTyped<uint8_t>(image, result, mask, rule, firstRow, endRow); break;
+    case SampleType::uint16:
+      applyTyped<uint16_t>(image, result, mask, rule, firstRow, endRow);
+      break;
+    case SampleType::float32: applyTyped<float>(image, result, mask, rule, firstRow, endRow); break;
   }
 }
 

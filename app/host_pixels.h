@@ -91,5 +91,9 @@ struct ResultRule {
 // of the original. The alpha channel is never changed.
 void applyResult(Image& image, const HostPlanes& result, std::span<const uint8_t> mask,
                  ResultRule rule);
+// The same for image rows [firstRow, endRow) alone; calls for rows that do not overlap may run
+// at once.
+void applyResultRows(Image& image, const HostPlanes& result, std::span<const uint8_t> mask,
+                     ResultRule rule, int firstRow, int endRow);
 
 }  // namespace orichalcumite

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <system_error>
+#include <thread>
 
 #include "app/display_port.h"
 
@@ -515,7 +517,20 @@ void HostSession::writeResult() {
   // The result lands where the mask says, except in case 7 (see resultMask_).
   const std::span<const uint8_t> where =
       filterCase_ == 7 ? std::span<const uint8_t>(resultMask_) : mask_.bytes;
-  applyResult(image_, dest_, where, {record_.autoMask != 0, writesOutsideSelection_});
+  const ResultRule rule{record_.autoMask != 0, writesOutsideSelection_};
+  // A large image in two halves at once, the lower one here; everything here when no thread
+  // can be had.
+  const int middle = image_.pixelCount() >= (size_t{1} << 20) ? image_.height() / 2 : 0;
+  std::thread upper;
+  if (middle > 0) {
+    try {
+      upper = std::thread([&] { applyResultRows(image_, dest_, where, rule, 0, middle); });
+    } catch (const std::system_error&) {
+      applyResultRows(image_, dest_, where, rule, 0, middle);
+    }
+  }
+  applyResultRows(image_, dest_, where, rule, middle, image_.height());
+  if (upper.joinable()) upper.join();
 }
 
 std::optional<Descriptor> HostSession::recordedDescriptor(std::string* error) const {

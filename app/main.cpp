@@ -78,7 +78,8 @@ Options of render:
                           display (DISPLAY or WAYLAND_DISPLAY)
   --plugin MODULE         the filter module (default: Orichalcumite.8bf beside this program)
   --quiet                 no progress bar
-  --timing                report how long reading, filtering and writing took
+  --timing                report how long reading, filtering and writing took, and how
+                          many cores the filter kept busy
 Without --last every run starts from the factory effect, so a command gives the same result
 whatever ran before.
 

@@ -12,6 +12,7 @@ For every case the figures are medians over the runs (default 5; --quick: 1 and 
   ours filter / read / write  the program's own `--timing` line
   ours whole                  wall time of the whole program, start to exit
   cores busy                  user + system CPU time over wall time
+  filter cores busy           the same for the filter alone, from the `--timing` line
   peak MB                     the child's maximum resident set (from os.wait4, per child)
   ms/MP                       filter and whole-program time per megapixel, so that the cost
                               can be read off as flat (or not) from 1 to 48 MP
@@ -83,6 +84,7 @@ class Run:
     cpu: float           # user + system, s
     peak_kb: int         # maximum resident set, KiB
     timing: tuple = None  # (read, filter, write) s from the program, when it printed them
+    filter_cores: float = None  # the filter's user + system time over its wall time, likewise
 
 
 @dataclasses.dataclass
@@ -93,6 +95,7 @@ class Summary:
     read: float = None
     filter: float = None
     write: float = None
+    filter_cores: float = None
 
 
 @dataclasses.dataclass
@@ -146,6 +149,21 @@ def parse_timing(stderr_text):
     return None
 
 
+def parse_filter_cores(stderr_text):
+    """The cores the filter kept busy, from ", filter cores C" on the timing line, or None."""
+    for line in stderr_text.splitlines():
+        if not line.startswith("timing:"):
+            continue
+        for item in line[len("timing:"):].split(","):
+            words = item.split()
+            if len(words) == 3 and words[:2] == ["filter", "cores"]:
+                try:
+                    return float(words[2])
+                except ValueError:
+                    return None
+    return None
+
+
 def summarise(runs):
     """Medians of each figure over the runs."""
     med = statistics.median
@@ -155,6 +173,9 @@ def summarise(runs):
     timed = [r.timing for r in runs if r.timing]
     if len(timed) == len(runs):
         summary.read, summary.filter, summary.write = (med(t[i] for t in timed) for i in range(3))
+    cores = [r.filter_cores for r in runs if r.filter_cores is not None]
+    if len(cores) == len(runs):
+        summary.filter_cores = med(cores)
     return summary
 
 
@@ -212,9 +233,10 @@ def table_row(case, megapixels, ours, gegl):
         per_mp = (f"{_cell(ours.filter and ours.filter * 1e3 / megapixels, '.0f')} / "
                   f"{ours.wall * 1e3 / megapixels:.0f}")
         cells += [_cell(ours.filter, ".3f"), _cell(ours.read, ".3f"), _cell(ours.write, ".3f"),
-                  f"{ours.wall:.3f}", f"{ours.cores:.2f}", f"{ours.peak_mb:.0f}", per_mp]
+                  f"{ours.wall:.3f}", f"{ours.cores:.2f}", _cell(ours.filter_cores, ".2f"),
+                  f"{ours.peak_mb:.0f}", per_mp]
     else:
-        cells += ["–"] * 7
+        cells += ["–"] * 8
     if gegl:
         cells += [f"{gegl.wall:.3f}", f"{gegl.peak_mb:.0f}",
                   f"{ours.wall / gegl.wall:.2f}" if ours and gegl.wall > 0 else "–"]
@@ -224,9 +246,10 @@ def table_row(case, megapixels, ours, gegl):
 
 
 TABLE_HEADER = (
-    "| case | ours filter s | ours read s | ours write s | ours whole s | cores busy | peak MB "
-    "| ms/MP filter / whole | GEGL whole s | GEGL peak MB | ours / GEGL |\n"
-    "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|")
+    "| case | ours filter s | ours read s | ours write s | ours whole s | cores busy "
+    "| filter cores busy | peak MB | ms/MP filter / whole | GEGL whole s | GEGL peak MB "
+    "| ours / GEGL |\n"
+    "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|")
 
 
 def run_measured(cmd, env=None, cwd=None):
@@ -242,7 +265,8 @@ def run_measured(cmd, env=None, cwd=None):
         text = err.read().decode(errors="replace")
     if proc.returncode != 0:
         raise RunFailed(f"exit {proc.returncode}: {' '.join(cmd)}\n{text.strip()}")
-    return Run(wall, usage.ru_utime + usage.ru_stime, usage.ru_maxrss, parse_timing(text))
+    return Run(wall, usage.ru_utime + usage.ru_stime, usage.ru_maxrss, parse_timing(text),
+               parse_filter_cores(text))
 
 
 def progress(text):

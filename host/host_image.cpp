@@ -1,8 +1,10 @@
 #include "host/host_image.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <cstring>
+#include <type_traits>
 
 namespace orichalcumite {
 namespace {
@@ -285,6 +287,24 @@ void HostPixels::readSpan(const uint8_t* row, int32_t first, int32_t end, int32_
   const auto* p =
       reinterpret_cast<const Sample*>(row) + static_cast<ptrdiff_t>(first - region_.left) * planes;
   float* out = rgba + static_cast<ptrdiff_t>(first - x0) * 4;
+  if constexpr (std::is_same_v<Sample, uint8_t>) {
+    // Division, not multiplication by the inverse, keeps every 8-bit value exact on the way
+    // back: the table holds those quotients.
+    static const std::array<float, 256> kUnits = [] {
+      std::array<float, 256> units{};
+      for (int v = 0; v < 256; ++v) units[size_t(v)] = static_cast<float>(v) / 255.0f;
+      return units;
+    }();
+    if (format_.scale == 255.0f && !format_.greyscale && !format_.editableTransparency) {
+      for (int32_t x = first; x < end; ++x, p += planes, out += 4) {
+        out[0] = kUnits[p[0]];
+        out[1] = kUnits[p[1]];
+        out[2] = kUnits[p[2]];
+        out[3] = 1.0f;
+      }
+      return;
+    }
+  }
   for (int32_t x = first; x < end; ++x, p += planes, out += 4) {
     Sample c[3];
     std::memcpy(&c[0], p, sizeof(Sample));
@@ -314,6 +334,15 @@ void HostPixels::writeSpan(uint8_t* row, int32_t first, int32_t end, int32_t x0,
   uint8_t* p = row + static_cast<ptrdiff_t>(first - region_.left) * planes * bytesPerSample_;
   const float* in = rgba + static_cast<ptrdiff_t>(first - x0) * 4;
   const ImageClass c = format_.imageClass;
+  if (c == ImageClass::eightBit && !format_.greyscale && !format_.editableTransparency) {
+    const float scale = format_.scale;
+    for (int32_t x = first; x < end; ++x, p += planes, in += 4) {
+      p[0] = static_cast<uint8_t>(static_cast<int32_t>(in[0] * scale));
+      p[1] = static_cast<uint8_t>(static_cast<int32_t>(in[1] * scale));
+      p[2] = static_cast<uint8_t>(static_cast<int32_t>(in[2] * scale));
+    }
+    return;
+  }
   for (int32_t x = first; x < end; ++x, p += planes * bytesPerSample_, in += 4) {
     if (format_.greyscale) {
       storeSample(p, c, in[1], format_.scale);

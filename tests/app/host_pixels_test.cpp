@@ -133,6 +133,38 @@ TEST(ColourPlanes, aFreshLargeImageIsBlackAndCopiesCompareEqual) {
   EXPECT_FALSE(copy == image);
 }
 
+TEST(ApplyResult, blendsByTheMaskKeepsUntouchedFileValuesAndMayRunInParts) {
+  // 16-bit: a file value that has no host level of its own survives where the filter left the
+  // host value as it was.
+  Image image = *Image::make(3, 4, 3, false, SampleType::uint16);
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 3; ++x)
+      for (int c = 0; c < 3; ++c) image.setSample(x, y, c, 1001 + 2 * (x + y + c));
+  HostPlanes result = hostColourPlanes(image);
+  for (int y = 0; y < 4; ++y) {
+    uint16_t changed = 30000;
+    std::memcpy(result.pixel(2, y), &changed, 2);  // column 2's red changes
+  }
+  const LargeBytes mask = {0, 255, 255, 0, 255, 128, 255, 255, 255, 0, 0, 255};
+  Image whole = image, parts = image;
+  applyResult(whole, result, mask, {});
+  applyResultRows(parts, result, mask, {}, 2, 4);
+  applyResultRows(parts, result, mask, {}, -5, 2);
+  EXPECT_TRUE(parts == whole);
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 3; ++x)
+      for (int c = 0; c < 3; ++c) {
+        const int m = mask[size_t(y * 3 + x)];
+        const double original = image.sample(x, y, c);
+        double expected = original;
+        if (x == 2 && c == 0 && m > 0) {
+          const int src = hostFromFile16(uint16_t(original));
+          expected = fileFromHost16(uint16_t(src + ((30000 - src) * m + 127) / 255));
+        }
+        EXPECT_EQ(whole.sample(x, y, c), expected) << x << "," << y << "," << c;
+      }
+}
+
 TEST(Defringe, transparentPixelsTakeTheMeanOfTheirColouredNeighbours) {
   // 3 x 3 grey; only the top-left and top-right are visible.
   HostPlanes planes{3, 3, 1, SampleType::uint8, {10, 0, 50, 0, 0, 0, 0, 0, 0}};

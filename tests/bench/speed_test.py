@@ -75,6 +75,24 @@ class ReadingTest(unittest.TestCase):
         # A run without the timing line leaves the program's own figures unknown, not skewed.
         runs[1].timing = None
         self.assertIsNone(speed.summarise(runs).filter)
+        self.assertIsNone(speed.summarise(runs).filter_cores)
+        for run, cores in zip(runs, (1.9, 1.2, 1.5)):
+            run.filter_cores = cores
+        self.assertEqual(speed.summarise(runs).filter_cores, 1.5)
+
+    def test_filter_cores_come_from_the_timing_line(self):
+        cases = [
+            ("timing: read 0.1 s, filter 0.5 s, write 0.2 s, filter cores 1.73\n", 1.73),
+            ("warning: x\ntiming: read 1 s, filter 2 s, write 3 s, filter cores 2.00", 2.0),
+            ("timing: read 0.1 s, filter 0.5 s, write 0.2 s\n", None),  # an older program
+            ("timing: read 0.1 s, filter 0.5 s, write 0.2 s, filter cores x\n", None),
+        ]
+        for text, expected in cases:
+            with self.subTest(text=text):
+                self.assertEqual(speed.parse_filter_cores(text), expected)
+                # The timing figures themselves read the same either way.
+                if text.startswith("timing: read 0.1"):
+                    self.assertEqual(speed.parse_timing(text), (0.1, 0.5, 0.2))
 
     def test_preview_median(self):
         def doc(*benchmarks):
@@ -124,8 +142,9 @@ class ReadingTest(unittest.TestCase):
                 row = speed.table_row("12MP png default", 12.0, o, g)
                 self.assertEqual(row.count("|"), header_cells)
         cells = [c.strip() for c in speed.table_row("c", 12.0, ours, gegl).split("|")[1:-1]]
-        self.assertEqual(cells[7], "100 / 167")  # ms per megapixel: filter / whole
-        self.assertEqual(cells[10], "0.50")      # ours / GEGL
+        self.assertEqual(cells[6], "–")          # filter cores: not reported
+        self.assertEqual(cells[8], "100 / 167")  # ms per megapixel: filter / whole
+        self.assertEqual(cells[11], "0.50")      # ours / GEGL
 
 
 def write_script(path, body):
@@ -185,7 +204,7 @@ class WholeRunTest(unittest.TestCase):
                                         "1MP tiff default", "1MP tiff weathered"])
         self.assertEqual(rows["1MP png default"][:3], ["0.200", "0.100", "0.050"])
         self.assertNotEqual(rows["1MP png weathered"][7], "–")   # GEGL beside PNG rows
-        self.assertEqual(rows["1MP tiff default"][7:], ["–", "–", "–"])  # none beside TIFF
+        self.assertEqual(rows["1MP tiff default"][8:], ["–", "–", "–"])  # none beside TIFF
         log = self.logged()
         # Round by round: each case once, then GEGL; a weathered run has its settings.
         kinds = ["png" if ".png" in l.split()[2] else "tif" for l in log if l.startswith("ours")]
@@ -209,7 +228,7 @@ class WholeRunTest(unittest.TestCase):
         proc = self.run_speed("--only", "1MP", "png", "default", "--gegl",
                               os.path.join(self.tmp, "no-such-gegl"))
         self.assertEqual(proc.returncode, 0, proc.stderr)
-        self.assertEqual(self.rows(proc.stdout)["1MP png default"][7:], ["–", "–", "–"])
+        self.assertEqual(self.rows(proc.stdout)["1MP png default"][8:], ["–", "–", "–"])
         self.assertIn("not found, column skipped", proc.stdout)
         self.assertIn("start-up (1 x 1 PNG render end to end)", proc.stdout)
         self.assertIn("preview: ", proc.stdout)  # not built here: says how to get it
