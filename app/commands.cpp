@@ -489,8 +489,6 @@ int renderCommand(const RenderRequest& request, const std::atomic<bool>& cancel)
   const Clock::time_point readStart = Clock::now();
   auto image = readImageFile(request.input, &error, &cancel);
   if (!image) return failed(cancel.load() ? kExitCancelled : kExitBadInput, error);
-  const Clock::time_point filterStart = Clock::now();
-  const double filterStartCpu = processCpuSeconds();
   const EnableContext document = documentMode(image->isGrey(), image->type());
   const ModeDecision decision = moduleAccepts(module->pipl(), document);
   if (!decision.accepted)
@@ -505,6 +503,9 @@ int renderCommand(const RenderRequest& request, const std::atomic<bool>& cancel)
     if (!mask) return failed(cancel.load() ? kExitCancelled : kExitBadInput, error);
     selection = std::move(*mask);
   }
+  // Reading ends with the selection.
+  const Clock::time_point filterStart = Clock::now();
+  const double filterStartCpu = processCpuSeconds();
 
   // The PSD document renders over the image as it was read, which the run changes in place.
   std::unique_ptr<Picture> psdSource;

@@ -203,6 +203,31 @@ bool HeightFieldBuilder::runGrainRows() {
   return true;
 }
 
+bool HeightFieldBuilder::runEdgelessDepthRows(int32_t count, const uint8_t* mask) {
+  if (stage_ != HeightStage::edgelessDepth || !mask || count < 1) return false;
+  const int32_t first = row_;
+  const int32_t end = std::min(params_.regionHeight, first + count);
+  struct DepthRows {
+    HeightFieldBuilder* builder;
+    const uint8_t* mask;
+    int32_t first;
+  } rows{this, mask, first};
+  runner_->runRows(
+      first, end,
+      [](const void* context, int32_t from, int32_t to, int) {
+        const auto& r = *static_cast<const DepthRows*>(context);
+        HeightFieldBuilder& b = *r.builder;
+        const auto width = static_cast<size_t>(b.params_.regionWidth);
+        for (int32_t y = from; y < to; ++y)
+          edgelessDepthRow(b.regionRow(y), r.mask + static_cast<size_t>(y - r.first) * width,
+                           b.params_.regionWidth, b.radiusPx_, b.params_.height);
+      },
+      &rows);
+  row_ = end;
+  if (row_ >= params_.regionHeight) finishRowStage();
+  return true;
+}
+
 void HeightFieldBuilder::finishRowStage() {
   row_ = 0;
   switch (stage_) {

@@ -109,6 +109,11 @@ class HeightFieldBuilder {
   // of rows through the runner. The field is the one stepping row by row gives. Returns false,
   // doing nothing, for any other step.
   bool runGrainRows();
+  // When the next step is an edgeless depth row, performs it and the `count` - 1 rows after
+  // it (fewer at the region's end) at once, from `mask`: count rows of regionWidth bytes, the
+  // first for the next step's row. The rows depend on nothing but their mask, so they run in
+  // bands through the runner. Returns false, doing nothing, for any other step.
+  bool runEdgelessDepthRows(int32_t count, const uint8_t* mask);
 
   // The field: (regionWidth + 300) x (regionHeight + 300).
   const FloatImage& field() const { return field_; }

@@ -140,6 +140,9 @@ HeightFieldParams heightParams(const RenderInputs& inputs, const Rect32& region,
   return p;
 }
 
+// How many bands of edgeless depth rows are read and run at once.
+constexpr int kDepthBands = 4;
+
 // Steps the height field to the end. The rows whose steps take the target's mask or colours
 // are read kBandSize at a time, which spares the host a request for every row.
 RenderStatus buildHeightField(HeightFieldBuilder& builder, RenderSource& target,
@@ -160,9 +163,12 @@ RenderStatus buildHeightField(HeightFieldBuilder& builder, RenderSource& target,
     if (step.row >= 0 && (step.needsMask || step.needsColour)) {
       const bool read = step.row >= bandTop && step.row < bandEnd &&
                         (bandMask || !step.needsMask) && (bandColour || !step.needsColour);
+      // The edgeless depth rows take nothing but their mask: a few bands of them are read
+      // at once and run together on the pool.
+      const bool depthRows = step.stage == HeightStage::edgelessDepth;
       if (!read) {
         bandTop = step.row;
-        bandEnd = std::min(step.row + kBandSize, region.height());
+        bandEnd = std::min(step.row + (depthRows ? kDepthBands : 1) * kBandSize, region.height());
         bandMask = step.needsMask;
         bandColour = step.needsColour;
         const Rect32 rows{region.top + bandTop, region.left, region.top + bandEnd, region.right};
@@ -175,6 +181,8 @@ RenderStatus buildHeightField(HeightFieldBuilder& builder, RenderSource& target,
         if (bandColour) target.readSource(rows, colour.data(), region.width() * 4);
       }
       const size_t offset = static_cast<size_t>(step.row - bandTop) * width;
+      if (depthRows && builder.runEdgelessDepthRows(bandEnd - step.row, mask.data() + offset))
+        continue;
       if (step.needsMask) input.mask = mask.data() + offset;
       if (step.needsColour) input.rgba = colour.data() + 4 * offset;
     }

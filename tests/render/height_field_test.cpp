@@ -304,6 +304,37 @@ TEST(HeightField, GrainRowsRunAtOnceOnThreadsGiveTheFieldOfRowSteps) {
       }
 }
 
+TEST(HeightField, EdgelessDepthRowsRunInChunksOnThreadsGiveTheFieldOfRowSteps) {
+  for (auto [w, h] : {std::pair{150, 110}, std::pair{9, 1}, std::pair{1, 13}}) {
+    const Source source{w, discMask(w, h, w * 0.5, h * 0.5, w * 0.3)};
+    const HeightFieldParams p = params(w, h, 14);
+    HeightFieldBuilder stepped;
+    ASSERT_TRUE(stepped.prepare(p));
+    build(stepped, source);
+
+    ThreadedRowRunner runner;
+    HeightFieldBuilder chunked(&runner);
+    ASSERT_TRUE(chunked.prepare(p));
+    // Chunks of 40 rows, the last one asking past the region's end.
+    for (int32_t row = 0; row < h; row += 40) {
+      ASSERT_EQ(chunked.nextStep().row, row);
+      ASSERT_TRUE(chunked.runEdgelessDepthRows(40, source.mask.data() + size_t(row) * size_t(w)));
+    }
+    EXPECT_EQ(chunked.nextStep().stage, HeightStage::edgelessBlur);
+    EXPECT_FALSE(chunked.runEdgelessDepthRows(40, source.mask.data()));  // not a depth row
+    build(chunked, source);
+    ASSERT_TRUE(chunked.isDone());
+    for (int y = 0; y < stepped.field().height(); ++y)
+      for (int x = 0; x < stepped.field().width(); ++x)
+        ASSERT_EQ(stepped.field().at(x, y), chunked.field().at(x, y)) << w << "x" << h;
+  }
+  // The profiled shapes seed their distances row by row.
+  HeightFieldBuilder seeded;
+  ASSERT_TRUE(seeded.prepare(params(20, 10, 2)));
+  const std::vector<uint8_t> mask(200, 255);
+  EXPECT_FALSE(seeded.runEdgelessDepthRows(10, mask.data()));
+}
+
 TEST(HeightField, EdgelessWithZeroHeightIsFlatUntilGritThenTakesOneByteAPixel) {
   const int w = 40, h = 30;
   HeightFieldBuilder flat;
