@@ -133,6 +133,28 @@ void copyPixel(const HostPlanes& source, const ps::VRect& rect, int64_t i, int64
   }
 }
 
+// Copies `count` pixels of `n` bytes each, taken `stride` bytes apart from `from`, next to each
+// other into `out`; the usual pixel sizes get a copy of fixed size.
+template <size_t N>
+void copySampledFixed(uint8_t* out, const uint8_t* from, size_t stride, int64_t count) {
+  for (int64_t i = 0; i < count; ++i, out += N, from += stride) std::memcpy(out, from, N);
+}
+
+void copySampled(uint8_t* out, const uint8_t* from, size_t stride, int64_t count, size_t n) {
+  switch (n) {
+    case 1: return copySampledFixed<1>(out, from, stride, count);
+    case 2: return copySampledFixed<2>(out, from, stride, count);
+    case 3: return copySampledFixed<3>(out, from, stride, count);
+    case 4: return copySampledFixed<4>(out, from, stride, count);
+    case 6: return copySampledFixed<6>(out, from, stride, count);
+    case 8: return copySampledFixed<8>(out, from, stride, count);
+    case 12: return copySampledFixed<12>(out, from, stride, count);
+    case 16: return copySampledFixed<16>(out, from, stride, count);
+    default:
+      for (int64_t i = 0; i < count; ++i, out += n, from += stride) std::memcpy(out, from, n);
+  }
+}
+
 // Fills `buffer` with planes lo..hi of `source` over `rect` at sampling rate `step`. As the
 // protocol has it, a sampled request names its rectangle in reduced coordinates: buffer pixel
 // (i, j) is document pixel ((left + i) × step, (top + j) × step). Pixels outside the document
@@ -177,21 +199,25 @@ ps::OSErr fillBuffer(const HostPlanes& source, const ps::VRect& rect, int lo, in
   // Whole pixels at rate 1 are one contiguous run in the document: copy the part of each row
   // inside the document at once.
   const bool contiguous = step == 1 && size_t(pixelBytes) == sourcePixelBytes;
+  // Columns [first, last) of the buffer sample document columns inside the document.
+  const int64_t first = std::clamp<int64_t>(-int64_t(rect.left), 0, columns);
+  const int64_t insideEnd = (int64_t(source.width) + step - 1) / step;  // sampled columns
+  const int64_t last = std::clamp<int64_t>(insideEnd - rect.left, first, columns);
   for (int64_t j = 0; j < rows; ++j) {
     uint8_t* out = buffer.data() + size_t(j * rowBytes);
     const int64_t y = (rect.top + j) * step;
     const bool rowInside = y >= 0 && y < source.height;
     int64_t i = 0;
-    if (contiguous && rowInside) {
-      const int64_t first = std::clamp<int64_t>(-int64_t(rect.left), 0, columns);
-      const int64_t last = std::clamp<int64_t>(int64_t(source.width) - rect.left, first, columns);
-      if (last > first) {
-        std::memcpy(out + size_t(first * pixelBytes), source.pixel(int(rect.left + first), int(y)),
-                    size_t((last - first) * pixelBytes));
-      }
+    if (rowInside && last > first) {
+      const uint8_t* from = source.pixel(int((rect.left + first) * step), int(y)) + offset;
+      if (contiguous)
+        std::memcpy(out + size_t(first * pixelBytes), from, size_t((last - first) * pixelBytes));
+      else
+        copySampled(out + size_t(first * pixelBytes), from, size_t(step) * sourcePixelBytes,
+                    last - first, size_t(pixelBytes));
       // Only the columns outside the document are left for the per-pixel loop below.
       for (; i < columns; ++i) {
-        if (i == first && last > first) i = last;
+        if (i == first) i = last;
         if (i >= columns) break;
         copyPixel(source, rect, i, y, step, replicate, fillValue, fill, offset, pixelBytes,
                   out + size_t(i * pixelBytes));

@@ -2,6 +2,8 @@
 // comes back into the image.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <atomic>
 #include <cmath>
 #include <cstring>
@@ -211,6 +213,34 @@ TEST_F(HostSessionTest, samplingRateTakesEveryNthPixelOfInputAndMask) {
     return finishRequest(r);
   };
   auto s = session(image, selection);
+  ASSERT_EQ(s->run(false), ps::noErr);
+}
+
+// Sampled rows with columns off both edges of the document and a part of the planes: the
+// columns inside come from every third document column, those outside from its nearest edge.
+TEST_F(HostSessionTest, sampledRowsReachingPastTheEdgesTakeThePlanesAskedFor) {
+  Image image = *Image::make(8, 4, 3, false, SampleType::uint8);
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 8; ++x)
+      for (int c = 0; c < 3; ++c) image.setSample(x, y, c, 100 * c + 10 * y + x);
+  fake.start = [](ps::FilterRecord& r) {
+    setRects(r, {-1, -1, 3, 5}, {}, {});  // columns -1 .. 4 at rate 3: document -3 .. 12
+    r.inLoPlane = 1;
+    r.inHiPlane = 2;
+    r.inputRate = 3 << 16;
+    r.inputPadding = ps::plugInWantsEdgeReplication;
+    EXPECT_EQ(r.advanceState(), ps::noErr);
+    EXPECT_EQ(r.inRowBytes, 6 * 2);
+    const auto* in = static_cast<uint8_t*>(r.inData);
+    for (int j = 0; j < 4; ++j)
+      for (int i = 0; i < 6; ++i) {
+        const int x = std::clamp((i - 1) * 3, 0, 7), y = std::clamp((j - 1) * 3, 0, 3);
+        for (int c = 1; c <= 2; ++c)
+          EXPECT_EQ(in[j * 12 + i * 2 + (c - 1)], 100 * c + 10 * y + x) << i << "," << j;
+      }
+    return finishRequest(r);
+  };
+  auto s = session(image);
   ASSERT_EQ(s->run(false), ps::noErr);
 }
 
