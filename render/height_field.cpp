@@ -183,6 +183,9 @@ bool HeightFieldBuilder::runGrainRows() {
     } catch (const std::bad_alloc&) {
       runner = &serialRunner_;
     }
+    // Every row samples the tile at the same u: worked out once, in the first slot's scratch
+    // (the rows then use the second half of their slot's scratch alone).
+    textureColumnCoordinates(texturePlan_, width, textureScratch_.data());
     struct TextureRows {
       HeightFieldBuilder* builder;
       size_t perSlot;
@@ -192,9 +195,11 @@ bool HeightFieldBuilder::runGrainRows() {
         [](const void* context, int32_t from, int32_t to, int slot) {
           const auto& r = *static_cast<const TextureRows*>(context);
           HeightFieldBuilder& b = *r.builder;
-          float* scratch = b.textureScratch_.data() + r.perSlot * static_cast<size_t>(slot);
+          const float* u = b.textureScratch_.data();
+          float* green = b.textureScratch_.data() + r.perSlot * static_cast<size_t>(slot) +
+                         static_cast<size_t>(b.params_.regionWidth);
           for (int32_t y = from; y < to; ++y)
-            applyTextureRow(b.regionRow(y), b.params_.regionWidth, y, b.texturePlan_, scratch);
+            applyTextureRowAt(b.regionRow(y), b.params_.regionWidth, y, b.texturePlan_, u, green);
         },
         &rows);
   }

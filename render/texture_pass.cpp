@@ -54,19 +54,27 @@ TexturePlan texturePlan(const TextureParams& params, int previewScale) {
   return plan;
 }
 
-void textureRowCoordinates(const TexturePlan& plan, int32_t y, int32_t count, float* u, float& v) {
-  v = tileCoordinate(y * plan.step / 100 + plan.offsetY - 2, plan.tile.height);
+void textureColumnCoordinates(const TexturePlan& plan, int32_t count, float* u) {
   for (int32_t x = 0; x < count; ++x)
     u[x] = tileCoordinate(x * plan.step / 100 + plan.offsetX - 2, plan.tile.width);
+}
+
+void textureRowCoordinates(const TexturePlan& plan, int32_t y, int32_t count, float* u, float& v) {
+  v = tileCoordinate(y * plan.step / 100 + plan.offsetY - 2, plan.tile.height);
+  textureColumnCoordinates(plan, count, u);
 }
 
 void applyTextureRow(float* depths, int32_t count, int32_t y, const TexturePlan& plan,
                      float* scratch) {
   if (!plan.active || count < 1) return;
-  float* u = scratch;
-  float* green = scratch + count;
-  float v = 0.0f;
-  textureRowCoordinates(plan, y, count, u, v);
+  textureColumnCoordinates(plan, count, scratch);
+  applyTextureRowAt(depths, count, y, plan, scratch, scratch + count);
+}
+
+void applyTextureRowAt(float* depths, int32_t count, int32_t y, const TexturePlan& plan,
+                       const float* u, float* green) {
+  if (!plan.active || count < 1) return;
+  const float v = tileCoordinate(y * plan.step / 100 + plan.offsetY - 2, plan.tile.height);
   plan.tile.sampleRow(plan.tile.tile, u, v, count, green);
   for (int32_t x = 0; x < count; ++x) depths[x] -= 2.0f * ((green[x] * -255.0f) * plan.factor);
 }

@@ -66,10 +66,16 @@ float wrapTileCoordinate(double t);
 // (x x step / 100 + offsetX - 2) / 128 texels, wrapped into the tile.
 void textureRowCoordinates(const TexturePlan& plan, int32_t y, int32_t count, float* u, float& v);
 
+// The u of textureRowCoordinates alone, which is the same for every row.
+void textureColumnCoordinates(const TexturePlan& plan, int32_t count, float* u);
+
 // The pass over `count` depths of region row y: each depth changes by
 // -2 x ((t x -255) x f), t the green of the tile at the pixel. `scratch` holds 2 x count
 // floats. Does nothing for an inactive plan.
 void applyTextureRow(float* depths, int32_t count, int32_t y, const TexturePlan& plan,
                      float* scratch);
+// The same with the row's u given (from textureColumnCoordinates); `green` holds count floats.
+void applyTextureRowAt(float* depths, int32_t count, int32_t y, const TexturePlan& plan,
+                       const float* u, float* green);
 
 }  // namespace orichalcumite
