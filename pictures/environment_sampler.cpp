@@ -156,14 +156,10 @@ Rgba EnvironmentSampler::sampleAt(float u, float v, int level, float levelFracti
 }
 
 // One level at (u, v) in 0..1, channels 0..1.
-Rgba EnvironmentSampler::sampleLevel(int level, float u, float v) const {
-  const PreparedLevel& p = prepared_[level];
-  if (!p.origin) {
-    const PictureLevel& l = picture_->level(level);
-    const Rgba s = picture_->samplePoint(level, u * l.widthF - 0.5f, v * l.heightF - 0.5f);
-    const float k = picture_->valueScale();
-    return {s.red * k, s.green * k, s.blue * k, s.alpha * k};
-  }
+// Bilinear between the four grid points around (u, v) of a prepared level. Kept inline, so
+// that the footprint loop holds it in its own body.
+inline __attribute__((always_inline)) Rgba EnvironmentSampler::samplePrepared(
+    const PreparedLevel& p, float u, float v) {
   // Grid coordinates run -0.5 .. size - 0.5; the border covers the point before and after.
   const float gx = u * p.widthF - 0.5f;
   const float gy = v * p.heightF - 0.5f;
@@ -193,6 +189,17 @@ Rgba EnvironmentSampler::sampleLevel(int level, float u, float v) const {
 #endif
 }
 
+Rgba EnvironmentSampler::sampleLevel(int level, float u, float v) const {
+  const PreparedLevel& p = prepared_[level];
+  if (!p.origin) {
+    const PictureLevel& l = picture_->level(level);
+    const Rgba s = picture_->samplePoint(level, u * l.widthF - 0.5f, v * l.heightF - 0.5f);
+    const float k = picture_->valueScale();
+    return {s.red * k, s.green * k, s.blue * k, s.alpha * k};
+  }
+  return samplePrepared(p, u, v);
+}
+
 void EnvironmentSampler::sampleFootprints(const float* u, const float* v,
                                           const float* levelOfDetail, int n, float* red,
                                           float* green, float* blue) const {
@@ -200,9 +207,11 @@ void EnvironmentSampler::sampleFootprints(const float* u, const float* v,
     // footprints() keeps the level of detail in 0..topLevel_.
     const int level = static_cast<int>(levelOfDetail[i]);
     const float fraction = levelOfDetail[i] - static_cast<float>(level);
-    Rgba c = sampleLevel(level, u[i], v[i]);
+    const PreparedLevel& p = prepared_[level];
+    Rgba c = p.origin ? samplePrepared(p, u[i], v[i]) : sampleLevel(level, u[i], v[i]);
     if (fraction > 0.0f) {
-      const Rgba next = sampleLevel(level + 1, u[i], v[i]);
+      const PreparedLevel& q = prepared_[level + 1];
+      const Rgba next = q.origin ? samplePrepared(q, u[i], v[i]) : sampleLevel(level + 1, u[i], v[i]);
       c.red += (next.red - c.red) * fraction;
       c.green += (next.green - c.green) * fraction;
       c.blue += (next.blue - c.blue) * fraction;

@@ -150,6 +150,7 @@ class EnvironmentSampler {
 
   void prepareLevel(int level, Texel* grid, std::vector<Texel>& work);
   Rgba sampleLevel(int level, float u, float v) const;
+  static Rgba samplePrepared(const PreparedLevel& p, float u, float v);
 
   const Picture* picture_;
   float texelsU_;
