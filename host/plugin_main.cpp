@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "base/companion_library.h"
 #include "base/random_generator.h"
 #include "host/console_messages.h"
 #include "host/dialog_services.h"
@@ -53,6 +54,53 @@ const std::string& modulePath() {
 struct SuiteReleaser {
   ~SuiteReleaser() { releaseAllSuites(callState().basicSuite); }
 } gSuiteReleaser;
+
+#if !defined(__AVX2__)
+// The same module compiled for processors with AVX2, which runs the render's loops twice as
+// wide and gives the same pixels. Every call goes to it when the processor has AVX2, its file
+// lies beside this one and ORICHALCUMITE_BASELINE is not set (it keeps every call here, the
+// reference the tests hold it to); this module then only passes the calls on. It is closed
+// when this module is unloaded, while the host that gave it its suites is still there.
+using EntryPoint = void (*)(int16_t, void*, intptr_t*, int16_t*);
+
+class WideModule {
+ public:
+  WideModule() {
+    const char* baseline = std::getenv("ORICHALCUMITE_BASELINE");
+    if (baseline && *baseline) return;
+    __builtin_cpu_init();
+    if (!__builtin_cpu_supports("avx2")) return;
+    const std::string path =
+        companionLibraryPath("orichalcumite-avx2.so", "ORICHALCUMITE_AVX2_MODULE");
+    handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle_) return;
+    entry_ = reinterpret_cast<EntryPoint>(dlsym(handle_, "PluginMain"));
+    if (!entry_) {
+      dlclose(handle_);
+      handle_ = nullptr;
+      return;
+    }
+    if (std::getenv("ORICHALCUMITE_DEBUG"))
+      std::fprintf(stderr, "module: passing calls to %s\n", path.c_str());
+  }
+  ~WideModule() {
+    if (handle_) dlclose(handle_);
+  }
+  WideModule(const WideModule&) = delete;
+  WideModule& operator=(const WideModule&) = delete;
+
+  EntryPoint entry() const { return entry_; }
+
+ private:
+  void* handle_ = nullptr;
+  EntryPoint entry_ = nullptr;
+};
+
+EntryPoint wideEntry() {
+  static const WideModule wide;
+  return wide.entry();
+}
+#endif
 
 void debugLine() {
   if (std::getenv("ORICHALCUMITE_DEBUG")) std::fputs(">>> PluginMain 64bit\n", stderr);
@@ -402,6 +450,12 @@ void doFinish() {
 extern "C" void PluginMain(int16_t selector, void* record, intptr_t* data,
                            int16_t* result) noexcept {
   using namespace orichalcumite;
+#if !defined(__AVX2__)
+  if (const EntryPoint wide = wideEntry()) {
+    wide(selector, record, data, result);
+    return;
+  }
+#endif
   debugLine();
   CallState& call = callState();
   call.hostRecord = record;

@@ -333,6 +333,49 @@ TEST_F(ProgramTest, realModuleFiltersEveryDepthAndKeepsUnselectedPixelsExact) {
       }
 }
 
+// Where the processor has AVX2 the module hands its calls to its AVX2 build, which must give
+// the very bytes of the module's own code; ORICHALCUMITE_BASELINE keeps the calls there.
+#ifdef ORICHALCUMITE_AVX2_MODULE
+TEST_F(ProgramTest, realModuleGivesTheSameBytesThroughItsAvx2Build) {
+  __builtin_cpu_init();
+  if (!__builtin_cpu_supports("avx2")) GTEST_SKIP() << "the processor has no AVX2";
+  const std::filesystem::path wide =
+      std::filesystem::path(kProgram).parent_path() / "orichalcumite-avx2.so";
+  ASSERT_TRUE(exists(wide.string())) << wide;
+  const int w = 90, h = 70;  // two bands of rows
+  const std::string selection = write("selection.png", halfSelection(w, h));
+  struct Case {
+    SampleType type;
+    int channels;
+    std::vector<std::string> sets;
+  };
+  const std::vector<Case> cases = {
+      {SampleType::uint8, 3, {}},
+      {SampleType::uint16, 4, {"rain=60", "moss=50", "blotches=40", "dust=30", "tarnish=40",
+                               "abrasion=30", "grit=20"}},
+      {SampleType::float32, 1, {"shape=3", "glue=7"}},
+  };
+  for (const Case& c : cases) {
+    const std::string input = write("in.tif", pattern(w, h, c.channels, c.type));
+    std::string outputs[2];
+    for (int baseline = 0; baseline < 2; ++baseline) {
+      std::vector<std::string> args = {"render", input, "-o", dir.file("out.tif"), "--quiet",
+                                       "--selection", selection};
+      for (const std::string& set : c.sets) args.insert(args.end(), {"--set", set});
+      Environment environment = {{"ORICHALCUMITE_RAND_SEED", "7"}, {"ORICHALCUMITE_DEBUG", "1"}};
+      if (baseline) environment.push_back({"ORICHALCUMITE_BASELINE", "1"});
+      const ProgramRun r = run(args, environment);
+      ASSERT_EQ(r.exitCode, 0) << describe(c.channels, c.type, true) << ": " << r.err;
+      EXPECT_EQ(r.err.find("module: passing calls to") != std::string::npos, !baseline)
+          << describe(c.channels, c.type, true) << ": " << r.err;
+      outputs[baseline] = text(dir.file("out.tif"));
+    }
+    EXPECT_FALSE(outputs[0].empty());
+    EXPECT_TRUE(outputs[0] == outputs[1]) << describe(c.channels, c.type, true);
+  }
+}
+#endif
+
 // An anti-aliased disc of coverage over a warm gradient: alpha 255 inside, partial over a
 // two-pixel rim, 0 outside.
 Image softDisc(int w, int h, bool withAlpha) {
