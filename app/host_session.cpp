@@ -363,25 +363,17 @@ std::unique_ptr<HostSession> HostSession::create(ps::PluginMainProc entry, Image
       }
     }
     s.dest_ = ownedCopy(s.source_);
-    HostBytes mask;
-    if (filterCase == 2) mask.assign(selection.begin(), selection.end());
-    // A layer whose transparency the host protects: without a selection the mask is its
-    // coverage, which the bevel follows; with one, the selection alone, which the bevel follows
-    // and the result is blended by. The alpha, kept as it was, applies the coverage once.
-    if (filterCase == 6) {
-      mask = alphaBytes(image);
-    }
-    if (filterCase == 7) {
-      mask.assign(selection.begin(), selection.end());
-      s.resultMask_ = multiplyMasks(selection, alphaBytes(image));
-    }
-    if (!mask.empty()) {
-      s.mask_.width = image.width();
-      s.mask_.height = image.height();
-      s.mask_.planes = 1;
-      s.mask_.type = SampleType::uint8;
-      s.mask_.bytes = std::move(mask);
-    }
+    // The mask is the selection where there is one, read where it lies. A layer whose
+    // transparency the host protects: without a selection the mask is its coverage, which
+    // the bevel follows; with one, the selection alone, which the bevel follows and the result
+    // is blended by. The alpha, kept as it was, applies the coverage once.
+    s.mask_.width = image.width();
+    s.mask_.height = image.height();
+    s.mask_.planes = 1;
+    s.mask_.type = SampleType::uint8;
+    if (hasSelection) s.mask_.lent = selection.data();
+    if (filterCase == 6) s.mask_.bytes = alphaBytes(image);
+    if (filterCase == 7) s.resultMask_ = multiplyMasks(selection, alphaBytes(image));
   } catch (const std::bad_alloc&) {
     return fail("not enough memory for the filter run");
   }
@@ -410,7 +402,7 @@ void HostSession::initialiseRecord() {
       std::min<int64_t>(options_.spaceBytes, std::numeric_limits<int32_t>::max()));
   r.bufferSpace = 0;
   r.isFloating = 0;
-  r.haveMask = mask_.bytes.empty() ? 0 : 1;
+  r.haveMask = hasMask() ? 1 : 0;
   r.autoMask = 1;
   std::memset(r.backColor, 255, sizeof r.backColor);
   std::memset(r.foreColor, 0, sizeof r.foreColor);
@@ -542,7 +534,7 @@ int16_t HostSession::run(bool showDialog) {
 void HostSession::writeResult() {
   // The result lands where the mask says, except in case 7 (see resultMask_).
   const std::span<const uint8_t> where =
-      filterCase_ == 7 ? std::span<const uint8_t>(resultMask_) : mask_.bytes;
+      filterCase_ == 7 ? std::span<const uint8_t>(resultMask_) : maskBytes();
   const ResultRule rule{record_.autoMask != 0, writesOutsideSelection_};
   // A large image in two halves at once, the lower one here; everything here when no thread
   // can be had.
@@ -652,7 +644,7 @@ ps::OSErr HostSession::load(const Rects& rects) {
     r.outPlaneBytes = static_cast<int32_t>(bps);
     loadedOut_ = {true, rects.out, lo, hi, columns, rows, rowBytes};
   }
-  if (!isEmpty(rects.mask) && !mask_.bytes.empty()) {
+  if (!isEmpty(rects.mask) && hasMask()) {
     const ps::OSErr e = fillBuffer(mask_, rects.mask, 0, 0, stepOf(r.maskRate), r.maskPadding,
                                    options_.spaceBytes, maskBuffer_, &columns, &rows, &rowBytes);
     if (e != ps::noErr) return e;

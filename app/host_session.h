@@ -79,8 +79,9 @@ const char* filterCaseName(int filterCase);
 class HostSession {
  public:
   // A session for `image` (changed only by writeResult) and an optional selection of one byte
-  // per pixel. Nothing, with a one-line reason, when the selection does not fit the image,
-  // the module cannot filter this case, or another session is active.
+  // per pixel, both read where they lie: they must outlive the session unchanged. Nothing,
+  // with a one-line reason, when the selection does not fit the image, the module cannot
+  // filter this case, or another session is active.
   static std::unique_ptr<HostSession> create(ps::PluginMainProc entry, Image& image,
                                              std::span<const uint8_t> selection,
                                              SessionOptions options, std::string* error);
@@ -171,6 +172,11 @@ class HostSession {
   HostPlanes source_;  // what the filter reads (after input handling)
   HostPlanes dest_;    // what it wrote
   HostPlanes mask_;    // one byte per pixel; no pixels when the case has no mask
+  bool hasMask() const { return mask_.lent || !mask_.bytes.empty(); }
+  std::span<const uint8_t> maskBytes() const {
+    if (!hasMask()) return {};
+    return {mask_.data(), size_t(mask_.width) * size_t(mask_.height)};
+  }
   // Where the result may land in case 7, one byte per pixel; every other case uses the mask.
   // A layer with protected transparency and a selection also keeps its fully transparent
   // pixels, whose colours nobody sees and whose defringed stand-ins must not land.
