@@ -17,10 +17,11 @@ mkdir -p "$work"
 export ORICHALCUMITE_DEBUG=1
 source "$(dirname "${BASH_SOURCE[0]}")/gui_common.sh"
 
-# Prints the id of the visible window titled exactly TITLE, waiting up to 5 s; empty if none.
+# Prints the id of the visible window titled exactly TITLE, waiting up to SECONDS (default 5);
+# empty if none.
 window_named() {
   local id=""
-  for _ in $(seq 50); do
+  for _ in $(seq $((${2:-5} * 10))); do
     id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1)
     [ -n "$id" ] && break
     sleep 0.1
@@ -187,18 +188,28 @@ status=$?
 grep -q "bevelled" "$work/about-console.out" || fail "the About selector without a display said nothing"
 
 # ---- the message dialogs: their default buttons and the others ---------------------------------
+# On a busy machine a probe's window has been seen to take more than 5 s, or not to come at
+# all; a probe whose window does not come in 15 s is started once more, and what became of it
+# is kept in probes.log.
 run_probe() {
   local kind=$1 shot=$2
   shift 2
-  "$probe" "$kind" >"$work/$kind.out" 2>"$work/$kind.err" &
-  local probe_pid=$!
   local title="Can't open file"
   [ "$kind" = memory ] && title="Not Enough Memory"
-  local box
-  box=$(window_named "$title")
-  if [ -z "$box" ]; then
-    fail "no \"$title\" window"
+  local box="" probe_pid attempt status
+  for attempt in 1 2; do
+    "$probe" "$kind" >"$work/$kind.out" 2>"$work/$kind.err" &
+    probe_pid=$!
+    box=$(window_named "$title" 15)
+    [ -n "$box" ] && break
     kill "$probe_pid" 2>/dev/null
+    wait "$probe_pid"
+    status=$?
+    echo "$kind, start $attempt: no window in 15 s; the probe ended with $status;" \
+      "its errors: $(cat "$work/$kind.err")" >>"$work/probes.log"
+  done
+  if [ -z "$box" ]; then
+    fail "no \"$title\" window (see probes.log)"
     return
   fi
   sleep 0.3
@@ -227,6 +238,7 @@ grep -q "^answer 2$" "$work/memory.out" || fail "Return on \"Not Enough Memory\"
 
 if [ "$failures" -gt 0 ]; then
   echo "$failures check(s) failed; pictures in $work" >&2
+  [ -f "$work/probes.log" ] && cat "$work/probes.log" >&2
   cat "$log" >&2
   exit 1
 fi
